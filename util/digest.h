@@ -1,0 +1,15 @@
+// Keyed digests for package integrity: HMAC-SHA-256 cut to its first 16 bytes. The work is done by
+// the system's maintained implementations (OpenSSL's libcrypto on Linux, CNG's bcrypt on Windows).
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vorlo {
+
+using Digest16 = std::array<uint8_t, 16>;
+
+Digest16 keyedDigest(std::span<const uint8_t> key, std::span<const uint8_t> data);
+
+}  // namespace vorlo

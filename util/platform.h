@@ -1,0 +1,49 @@
+// The few operating-system services the portable code needs. Paths are UTF-8; on Windows they reach
+// the wide (W) functions as UTF-16, so names outside the active code page work.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlo::os {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Value of an environment variable; empty when it is unset.
+std::string getEnv(const char* name);
+// The Windows folder; on other systems the folder that plays its part as the last temporary folder.
+std::string windowsFolder();
+uint32_t tickCount();
+// A new GUID in registry form: braces around groups of 8, 4, 4, 4 and 12 upper-case hex digits.
+std::string newGuidText();
+// Full path of the running program.
+std::string executablePath();
+
+bool isFile(const std::string& path);
+bool isFolder(const std::string& path);
+// Creates one folder; false when it cannot be created (an existing folder also gives false).
+bool createFolder(const std::string& path);
+bool removeFile(const std::string& path);
+// Removes an empty folder, or a link to a folder without touching what it points to.
+bool removeFolder(const std::string& path);
+
+struct FolderEntry {
+  std::string name;
+  bool folder = false;
+  bool link = false;  // symbolic link, junction or other reparse point: never followed
+};
+// The entries of a folder without "." and "..". Empty when it cannot be read.
+std::vector<FolderEntry> listFolder(const std::string& path);
+
+// The system's text for the calling thread's last error (errno elsewhere), at most 255 characters.
+std::string lastErrorText();
+
+// Case folding for name comparisons (the system's own rules on Windows).
+char16_t foldCase(char16_t c);
+
+}  // namespace vorlo::os
