@@ -1,0 +1,143 @@
+#include "engine/gc.h"
+
+#include <new>
+
+#include "engine/array.h"
+#include "engine/function.h"
+#include "engine/native.h"
+#include "engine/object.h"
+#include "engine/pin.h"
+#include "engine/string.h"
+#include "engine/vm.h"
+
+namespace vorlo {
+
+namespace {
+
+// Mark-stack items for records that are not values of their own kind.
+constexpr uint32_t kItemClass = 100;
+constexpr uint32_t kItemWithList = 101;
+
+void queue(ScriptVM* vm, void* record, uint32_t kind) { vm->markStack.push_back({record, kind}); }
+
+void markRecord(ScriptVM* vm, void* record, uint32_t kind) {
+  if (record && heapTryMark(record)) queue(vm, record, kind);
+}
+
+void scanObject(ScriptVM* vm, ScriptObject* o) {
+  markBlock(vm, o->slots);
+  if (o->index) {
+    markBlock(vm, o->index);
+    markBlock(vm, o->bucketCounts);
+    for (int b = 0; b < kNameIndexBuckets; b++)
+      for (NameEntry* e = o->index[b]; e; e = e->next) markBlock(vm, e);
+  }
+  for (uint32_t i = 0; i < o->slotCount; i++) markValue(vm, o->slots[i].value);
+}
+
+void scan(ScriptVM* vm, const MarkItem& item) {
+  switch (item.kind) {
+    case KindObject:
+      scanObject(vm, static_cast<ScriptObject*>(item.record));
+      break;
+    case KindString: {
+      auto* s = static_cast<ScriptString*>(item.record);
+      if (!isStatic(s)) markBlock(vm, const_cast<char16_t*>(s->chars));
+      markRecord(vm, s->props, KindObject);
+      break;
+    }
+    case KindFunction: {
+      auto* f = static_cast<FunctionValue*>(item.record);
+      markBlock(vm, f->code);
+      markRecord(vm, f->props, KindObject);
+      break;
+    }
+    case KindArray: {
+      auto* a = static_cast<ScriptArray*>(item.record);
+      markRecord(vm, a->props, KindObject);
+      // The element storage belongs to the class serving arrays, which marks it from its slot.
+      NativeClass* cls = vm->kindClasses[KindArray];
+      if (cls && cls->mark) cls->mark(vm, cls, a);
+      break;
+    }
+    case KindNative: {
+      auto* n = static_cast<NativeObject*>(item.record);
+      markRecord(vm, n->cls, kItemClass);
+      markRecord(vm, n->props, KindObject);
+      if (n->cls && n->cls->mark && n->data) n->cls->mark(vm, n->cls, n->data);
+      break;
+    }
+    case kItemClass:
+      markRecord(vm, static_cast<NativeClass*>(item.record)->statics, KindObject);
+      break;
+    case kItemWithList: {
+      auto* w = static_cast<WithList*>(item.record);
+      for (uint64_t i = 0; i < w->count; i++) markValue(vm, w->values[i]);
+      break;
+    }
+  }
+}
+
+// The stack is walked upward from the stack pointer. The first header slot of a frame met this way
+// (the return-pointer slot, a frame link) is followed by the with-list slot; the four header slots are
+// not values and are skipped.
+void markStack(ScriptVM* vm) {
+  ScriptValue* top = stackTop(vm);
+  for (ScriptValue* p = vm->stackPointer + 1; p < top;) {
+    if (p->is(KindFrameLink)) {
+      if (p + 1 < top) markRecord(vm, p[1].asPointer(), kItemWithList);
+      p += 4;
+    } else {
+      markValue(vm, *p++);
+    }
+  }
+}
+
+void markRoots(ScriptVM* vm) {
+  for (uint32_t i = 0; i < vm->constants.count; i++) markValue(vm, vm->constants.values[i]);
+  for (uint32_t i = 0; i < vm->globals.count; i++) markValue(vm, vm->globals.values[i]);
+  for (NativeClass* cls : vm->kindClasses) markRecord(vm, cls, kItemClass);
+  for (PinnedValue* p = vm->pinned; p; p = p->next) markValue(vm, p->value);
+  for (RootLink* r = vm->roots; r; r = r->prev)
+    for (size_t i = 0; i < r->count; i++) markValue(vm, r->values[i]);
+  markValue(vm, vm->result);
+  markStack(vm);
+}
+
+void drain(ScriptVM* vm) {
+  while (!vm->markStack.empty()) {
+    MarkItem item = vm->markStack.back();
+    vm->markStack.pop_back();
+    scan(vm, item);
+  }
+}
+
+}  // namespace
+
+void markBlock(ScriptVM*, void* block) {
+  if (block) heapTryMark(block);
+}
+
+void markValue(ScriptVM* vm, const ScriptValue& value) {
+  if (value.isHeapKind()) markRecord(vm, value.asPointer(), value.kind);
+}
+
+bool collectionDue(const ScriptVM* vm) {
+  return vm->heap.bytesSinceCollection >= vm->heap.threshold;
+}
+
+void collectGarbage(ScriptVM* vm) {
+  try {
+    markRoots(vm);
+    drain(vm);
+  } catch (...) {
+    // The mark stack could not grow (or a native mark slot failed). A half-marked heap must not be
+    // swept; clear the marks so the next collection starts clean, and report the failure.
+    vm->markStack.clear();
+    heapClearMarks(vm);
+    raiseOutOfMemory(vm);
+  }
+  heapSweep(vm);
+}
+
+}  // namespace vorlo

@@ -1,0 +1,124 @@
+// The collected heap: power-of-two blocks carved from large chunks, 20 segregated free lists, a mark
+// bit and an optional finalizer per block. Blocks never move.
+//
+// Block format: one 8-byte header word in front of every block holding (size << 2) | flags. Sizes are
+// multiples of 8 (requests round up to a power of two, at least 8), so every block starts 8-byte aligned
+// on both targets and 64-bit integers and doubles inside records are always aligned.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace vorlo {
+
+struct ScriptVM;
+
+// Called by the sweep with the block address just before the block is reclaimed. It is stored in the
+// first word of a block allocated with heapAllocFinalized. It must not allocate from the collected heap
+// and must not throw.
+using BlockFinalizer = void (*)(ScriptVM* vm, void* block);
+
+inline constexpr size_t kChunkSize = 102400;
+inline constexpr int kFreeListCount = 20;
+inline constexpr uint64_t kDefaultCollectThreshold = 0x200000;
+inline constexpr size_t kBlockHeaderSize = 8;
+inline constexpr size_t kChunkHeaderSize = 16;
+// Bytes of a chunk that no block can use: the chunk header and the first block's header.
+inline constexpr size_t kChunkOverhead = kChunkHeaderSize + kBlockHeaderSize;
+inline constexpr size_t kMinBlockSize = 8;
+
+inline constexpr uint64_t kBlockMarked = 1;
+inline constexpr uint64_t kBlockFinalized = 2;
+inline constexpr uint64_t kBlockFree = 4;  // on a free list (detects a second free)
+
+struct HeapChunk;
+struct FreeBlock;
+
+struct Heap {
+  HeapChunk* chunks = nullptr;
+  FreeBlock* freeLists[kFreeListCount] = {};
+  uint32_t nonEmptyLists = 0;  // bit n set when free list n has a block
+  uint64_t bytesSinceCollection = 0;
+  uint64_t freeBytes = 0;
+  uint64_t chunkBytes = 0;
+  uint64_t chunkCount = 0;
+  uint64_t collections = 0;
+  uint64_t threshold = kDefaultCollectThreshold;
+  bool sweeping = false;
+};
+
+// Size classes: 0 below 8 bytes, otherwise the number of significant bits of (size >> 3), at most 19.
+int sizeClass(size_t size);
+// The block size a request gets: the next power of two, at least kMinBlockSize. Raises "Out of
+// memory" for a request larger than kMaxHeapRequest.
+size_t roundedBlockSize(ScriptVM* vm, size_t request);
+
+// A zeroed block of at least `size` bytes. Never collects. Raises "Out of memory" when the request is
+// too large to represent or the system has no memory for a new chunk.
+void* heapAlloc(ScriptVM* vm, size_t size);
+// As heapAlloc, with the finalizer flag set; the caller stores the BlockFinalizer in the first word.
+void* heapAllocFinalized(ScriptVM* vm, size_t size);
+// Returns a block to its free list at once, without running its finalizer. Null is ignored.
+void heapFree(ScriptVM* vm, void* block);
+// The block itself when it already holds `size` bytes; otherwise a new block with the old contents
+// (the rest zeroed), the old one freed. A null block behaves as heapAlloc.
+void* heapResize(ScriptVM* vm, void* block, size_t size);
+
+inline uint64_t& blockHeader(void* block) {
+  return *reinterpret_cast<uint64_t*>(static_cast<char*>(block) - kBlockHeaderSize);
+}
+inline uint64_t blockHeader(const void* block) {
+  return *reinterpret_cast<const uint64_t*>(static_cast<const char*>(block) - kBlockHeaderSize);
+}
+inline size_t heapBlockSize(const void* block) {
+  return static_cast<size_t>((blockHeader(block) >> 2) & ~uint64_t(7));
+}
+// Sets the mark bit; false when the block was already marked.
+inline bool heapTryMark(void* block) {
+  uint64_t& h = blockHeader(block);
+  if (h & kBlockMarked) return false;
+  h |= kBlockMarked;
+  return true;
+}
+inline bool heapIsMarked(const void* block) { return (blockHeader(block) & kBlockMarked) != 0; }
+
+// Reclaims every unmarked block (finalizers first, adjacent garbage merged) and clears the marks of
+// the rest. Empties and rebuilds the free lists and resets the byte counters.
+void heapSweep(ScriptVM* vm);
+// Clears every mark bit (used when a marking phase cannot be completed).
+void heapClearMarks(ScriptVM* vm);
+// Returns every chunk to the system. Only for the end of the VM.
+void heapReleaseChunks(Heap& heap);
+
+struct HeapBlockInfo {
+  void* block;
+  size_t size;
+  uint64_t flags;
+};
+// Walks every block of every chunk in address order within each chunk (diagnostics and tests).
+template <typename Visit>
+void heapForEachBlock(const Heap& heap, Visit&& visit);
+
+// --- implementation detail of heapForEachBlock ---
+struct HeapChunk {
+  HeapChunk* next;
+  uint64_t bytes;  // keeps the header 16 bytes on both targets
+};
+static_assert(sizeof(HeapChunk) == kChunkHeaderSize);
+
+inline char* chunkFirstBlock(HeapChunk* chunk) {
+  return reinterpret_cast<char*>(chunk) + kChunkOverhead;
+}
+inline char* chunkEnd(HeapChunk* chunk) { return reinterpret_cast<char*>(chunk) + chunk->bytes; }
+
+template <typename Visit>
+void heapForEachBlock(const Heap& heap, Visit&& visit) {
+  for (HeapChunk* chunk = heap.chunks; chunk; chunk = chunk->next) {
+    for (char* p = chunkFirstBlock(chunk); p < chunkEnd(chunk);) {
+      size_t size = heapBlockSize(p);
+      visit(HeapBlockInfo{p, size, blockHeader(p) & 7});
+      p += size + kBlockHeaderSize;
+    }
+  }
+}
+
+}  // namespace vorlo

@@ -1,0 +1,114 @@
+// The script machine: one collected heap, its names, globals and constants, the value stack and the
+// host-facing state. This is the engine's chief header.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/error.h"
+#include "engine/heap.h"
+#include "engine/symbols.h"
+#include "engine/tables.h"
+#include "engine/value.h"
+
+namespace vorlo {
+
+struct NativeClass;
+struct PinnedValue;
+
+inline constexpr uint32_t kDefaultStackSlots = 4096;
+inline constexpr uint32_t kDefaultOptionFlags = 0x58200;
+inline constexpr uint32_t kOptionWarnUndefined = 0x200;
+
+using HookFunction = int (*)(ScriptVM* vm, int event, uint32_t hookData);
+
+// The options a host passes at creation (copied), in the order the embedding defines them.
+struct VMOptions {
+  uint32_t stackSlots = kDefaultStackSlots;
+  uint32_t reserved = 2;
+  uint32_t userValue = 0;
+  uint32_t flags = kDefaultOptionFlags;
+  HookFunction hook = nullptr;
+  uint32_t hookData = 0;
+  uint32_t extra1 = 0;
+  uint32_t extra2 = 0xFFFFFFFFu;
+};
+
+// The names every machine interns first, in this order (so their Atoms are 0 to 4).
+struct EngineAtoms {
+  Atom proto = 0;      // "__proto__"
+  Atom prototype = 0;  // "prototype"
+  Atom toSource = 0;   // "toSource"
+  Atom toString = 0;   // "toString"
+  Atom valueOf = 0;    // "valueOf"
+};
+
+// Pieces that the interpreter supplies once it exists. Until one is installed the engine behaves as
+// a machine without script code: no function value can be run.
+struct EngineHooks {
+  // Calls a script function value with `thisValue` and an ArgList. True with the result when the call
+  // completed; false when it failed (the reason is left in the message buffer). Like every call from
+  // native code into scripts, a run ends with a collection.
+  bool (*callFunction)(ScriptVM* vm, const ScriptValue& thisValue, const ScriptValue& function,
+                       const ScriptValue* args, ScriptValue* result) = nullptr;
+};
+
+// A run of values linked into the VM by a scoped root (roots.h).
+struct RootLink {
+  RootLink* prev;
+  ScriptValue* values;
+  size_t count;
+};
+
+// A frame's with-scope: a heap block holding a count and that many values.
+struct WithList {
+  uint64_t count;
+  ScriptValue values[1];
+};
+
+// Work item of the marker: a record whose children still have to be marked.
+struct MarkItem {
+  void* record;
+  uint32_t kind;
+};
+
+struct ScriptVM {
+  uint32_t userValue = 0;  // first field, for the host
+  uint32_t flags = 0;
+  uint32_t hookData = 0;
+  HookFunction hook = nullptr;
+
+  Heap heap;
+  SymbolTable symbols;
+  GlobalTable globals;
+  ConstantTable constants;
+  std::vector<char16_t*> constantTexts;  // characters of string constants, owned by the VM
+
+  // The value stack grows downward: stackPointer is the next free slot, the live values lie above it
+  // up to stack + stackSlots.
+  ScriptValue* stack = nullptr;
+  uint32_t stackSlots = 0;
+  ScriptValue* stackPointer = nullptr;
+
+  ScriptValue result;
+  char message[kMessageBufferSize] = {};
+
+  // The class serving each value kind that is not a native object (filled by the class registrations).
+  NativeClass* kindClasses[kKindCount] = {};
+  PinnedValue* pinned = nullptr;
+  RootLink* roots = nullptr;
+  EngineAtoms atoms;
+  EngineHooks hooks;
+  std::vector<MarkItem> markStack;
+};
+
+// A new machine, or null when memory runs out while it is built.
+ScriptVM* createVM(const VMOptions* options = nullptr);
+// Runs every finalizer and returns all memory.
+void destroyVM(ScriptVM* vm);
+
+inline ScriptValue* stackTop(ScriptVM* vm) { return vm->stack + vm->stackSlots; }
+
+// Keeps a copy of constant text for the life of the VM (string constants of loaded images refer to it).
+const char16_t* keepConstantText(ScriptVM* vm, const char16_t* text, size_t length);
+
+}  // namespace vorlo
