@@ -1,0 +1,15 @@
+# Shared by the mingw-w64 toolchain files; VORLO_MINGW_TRIPLE names the target.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${VORLO_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VORLO_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${VORLO_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${VORLO_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Link zlib statically: the programs ship as single files.
+set(ZLIB_LIBRARY /usr/${VORLO_MINGW_TRIPLE}/lib/libz.a CACHE FILEPATH "")
