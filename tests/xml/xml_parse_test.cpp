@@ -35,6 +35,7 @@ const TreeCase kTextCases[] = {
     {"quoted words, = and > inside quotes are text", u"<a>say \"x > y\" = 'z'</a>",
      "a(\"say \"x > y\" = 'z'\")"},
     {"a quote without its partner is plain text", u"<a>rock 'n roll</a>", "a(\"rock 'n roll\")"},
+    {"a quote does not reach past <", u"<a>'x<b/>y'</a>", "a(\"'x\" b() \"y'\")"},
     {"texts around children stay in order", u"<a>one<b/>two<c></c>three</a>",
      "a(\"one\" b() \"two\" c() \"three\")"},
     {"text at the root and after the last element", u"hello <a/> bye", "\"hello\" a() \"bye\""},
