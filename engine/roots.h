@@ -17,6 +17,12 @@
 
 namespace vorlo {
 
+// Linking a stack object into the VM is the point of a root; it unlinks itself before it goes away.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
+
 class ValueRoot {
  public:
   explicit ValueRoot(ScriptVM* vm, const ScriptValue& v = ScriptValue()) : value(v), vm_(vm) {
@@ -84,5 +90,9 @@ class SpanRoot {
   ScriptVM* vm_;
   RootLink link_;
 };
+
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+#pragma GCC diagnostic pop
+#endif
 
 }  // namespace vorlo
