@@ -69,6 +69,7 @@ void addChunk(ScriptVM* vm, size_t rounded) {
 
 void* allocate(ScriptVM* vm, size_t request, uint64_t flags) {
   Heap& heap = vm->heap;
+  assert(!heap.sweeping && "a finalizer must not allocate from the collected heap");
   if (heap.sweeping) throw std::logic_error("heap allocation inside a finalizer");
   size_t rounded = roundedBlockSize(vm, request);
   void* block;
