@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "projector/archive_format.h"
+#include "projector/archive_reader.h"
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
 #include "projector/safe_name.h"
@@ -18,89 +18,11 @@ namespace vorlo {
 namespace {
 
 using archive::kChunkSize;
-
-// A run of entries: a folder's payload.
-struct Region {
-  uint64_t begin = 0;
-  uint64_t end = 0;
-};
-
-struct Entry {
-  bool folder = false;
-  std::string name;  // empty when the stored name is absent or not a plain file name
-  Region payload;
-};
-
-// Reads the entry header at pos within region. False when the header or the payload it claims does
-// not fit in what is left of the region: the walk of that folder ends there.
-bool readEntry(File& f, uint64_t pos, const Region& region, Entry& e) {
-  if (region.end < pos || region.end - pos < 5) return false;
-  uint8_t head[8];
-  if (region.end - pos < 8 || !f.seek(pos) || !f.readExact(head, 8)) return false;
-  uint32_t kind = getLE32(head), units = getLE32(head + 4);
-  if (units > archive::kMaxNameUnits) return false;
-  uint64_t headerSize = 8 + uint64_t(units) * 2 + 4;
-  if (region.end - pos < headerSize) return false;
-  std::vector<uint8_t> rest(units * 2 + 4);
-  if (!f.readExact(rest.data(), rest.size())) return false;
-  uint32_t size = getLE32(rest.data() + units * 2);
-  uint64_t payloadBegin = pos + headerSize;
-  if (region.end - payloadBegin < size) return false;
-  std::u16string name;
-  for (uint32_t i = 0; i < units; ++i) {
-    char16_t u = static_cast<char16_t>(getLE16(rest.data() + 2 * i));
-    if (u == 0) break;
-    name.push_back(u);
-  }
-  e.folder = kind != archive::kFileKind;
-  e.name = utf16ToUtf8(name);
-  // Names come from the file: one that could leave the folder it is written to is never used.
-  if (!isSafeFileName(e.name)) e.name.clear();
-  e.payload = {payloadBegin, payloadBegin + size};
-  return true;
-}
-
-template <typename Visit>
-void walk(File& f, const Region& folder, Visit visit) {
-  uint64_t pos = folder.begin;
-  Entry e;
-  while (readEntry(f, pos, folder, e)) {
-    if (!visit(e)) return;
-    pos = e.payload.end;
-  }
-}
-
-bool findEntry(File& f, const Region& folder, const std::string& component, Entry& found) {
-  bool ok = false;
-  walk(f, folder, [&](const Entry& e) {
-    if (!e.name.empty() && equalsIgnoreCase(e.name, component)) {
-      found = e;
-      ok = true;
-      return false;
-    }
-    return true;
-  });
-  return ok;
-}
-
-// The root folder's payload when the file carries a well-formed archive.
-bool locateArchive(File& f, Region& root) {
-  uint64_t fileSize = f.size();
-  if (fileSize < archive::kTrailerSize) return false;
-  uint8_t trailer[8];
-  if (!f.seek(fileSize - 8) || !f.readExact(trailer, 8)) return false;
-  uint32_t archiveSize = getLE32(trailer), present = getLE32(trailer + 4);
-  if (present == 0 || archiveSize > fileSize - 8 || archiveSize < 4) return false;
-  uint64_t start = fileSize - 8 - archiveSize;
-  uint8_t magic[4];
-  if (!f.seek(start) || !f.readExact(magic, 4) || std::memcmp(magic, archive::kMagic, 4) != 0) return false;
-  Entry rootEntry;
-  Region whole{start + 4, fileSize - 8};
-  if (!readEntry(f, start + 4, whole, rootEntry) || !rootEntry.folder) return false;
-  if (!equalsIgnoreCase(rootEntry.name, archive::kRootName)) return false;
-  root = rootEntry.payload;
-  return true;
-}
+using archive::Entry;
+using archive::Region;
+using archive::findEntry;
+using archive::locateArchive;
+using archive::walk;
 
 // Streams one file entry to path through two 4 KiB buffers and checks its CRC. A reused, complete
 // copy answers at once; a damaged one leaves nothing behind.

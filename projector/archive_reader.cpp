@@ -1,0 +1,70 @@
+#include "projector/archive_reader.h"
+
+#include <cstring>
+#include <vector>
+
+#include "projector/safe_name.h"
+#include "util/bytes.h"
+#include "util/text.h"
+
+namespace vorlo::archive {
+
+bool readEntry(File& f, uint64_t pos, const Region& region, Entry& e) {
+  if (region.end < pos || region.end - pos < 5) return false;
+  uint8_t head[8];
+  if (region.end - pos < 8 || !f.seek(pos) || !f.readExact(head, 8)) return false;
+  uint32_t kind = getLE32(head), units = getLE32(head + 4);
+  if (units > kMaxNameUnits) return false;
+  uint64_t headerSize = 8 + uint64_t(units) * 2 + 4;
+  if (region.end - pos < headerSize) return false;
+  std::vector<uint8_t> rest(units * 2 + 4);
+  if (!f.readExact(rest.data(), rest.size())) return false;
+  uint32_t size = getLE32(rest.data() + units * 2);
+  uint64_t payloadBegin = pos + headerSize;
+  if (region.end - payloadBegin < size) return false;
+  std::u16string name;
+  for (uint32_t i = 0; i < units; ++i) {
+    char16_t u = static_cast<char16_t>(getLE16(rest.data() + 2 * i));
+    if (u == 0) break;
+    name.push_back(u);
+  }
+  e.folder = kind != kFileKind;
+  e.storedName = utf16ToUtf8(name);
+  // Names come from the file: one that could leave the folder it is written to is never used.
+  e.name = isSafeFileName(e.storedName) ? e.storedName : std::string();
+  e.payload = {payloadBegin, payloadBegin + size};
+  return true;
+}
+
+bool findEntry(File& f, const Region& folder, const std::string& component, Entry& found) {
+  bool ok = false;
+  walk(f, folder, [&](const Entry& e) {
+    if (!e.name.empty() && equalsIgnoreCase(e.name, component)) {
+      found = e;
+      ok = true;
+      return false;
+    }
+    return true;
+  });
+  return ok;
+}
+
+bool locateArchive(File& f, Region& root) {
+  uint64_t fileSize = f.size();
+  if (fileSize < kTrailerSize) return false;
+  uint8_t trailer[8];
+  if (!f.seek(fileSize - 8) || !f.readExact(trailer, 8)) return false;
+  uint32_t archiveSize = getLE32(trailer), present = getLE32(trailer + 4);
+  if (present == 0 || archiveSize > fileSize - 8 || archiveSize < 4) return false;
+  uint64_t start = fileSize - 8 - archiveSize;
+  uint8_t magic[4];
+  if (!f.seek(start) || !f.readExact(magic, 4) || std::memcmp(magic, kMagic, 4) != 0) return false;
+  Entry rootEntry;
+  Region whole{start + 4, fileSize - 8};
+  if (!readEntry(f, start + 4, whole, rootEntry) || !rootEntry.folder) return false;
+  if (!equalsIgnoreCase(rootEntry.storedName, kRootName)) return false;
+  root = rootEntry.payload;
+  return true;
+}
+
+}  // namespace vorlo::archive

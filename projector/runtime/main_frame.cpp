@@ -1,0 +1,27 @@
+#include "projector/runtime/main_frame.h"
+
+namespace vorlo {
+
+LRESULT MainFrame::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CLOSE:
+      // Closing waits for a running movie command once the script bridge exists; the quit command,
+      // the trace file, the tray icon and the player control are released here as they arrive.
+      DestroyWindow(hwnd());
+      return 0;
+    case WM_ERASEBKGND: {
+      // Until the player control covers the client area, the frame shows an empty workspace.
+      RECT rc;
+      GetClientRect(hwnd(), &rc);
+      FillRect(reinterpret_cast<HDC>(wp), &rc, GetSysColorBrush(COLOR_APPWORKSPACE));
+      return 1;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return defaultProc(msg, wp, lp);
+  }
+}
+
+}  // namespace vorlo

@@ -1,0 +1,192 @@
+#include "projector/runtime/projector_app.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include "projector/app_archive.h"
+#include "projector/error_report.h"
+#include "projector/exceptions.h"
+#include "projector/work_folder.h"
+#include "projector/runtime/resource_ids.h"
+
+namespace vorlo {
+namespace {
+
+constexpr const wchar_t* kSwitches[] = {L"/AfterInstall", L"/BeforeUninst"};
+constexpr const char* kInstallScripts[] = {"AfterInstall", "BeforeUninst"};
+
+// The first argument of the command line, when there is one.
+std::wstring firstArgument() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::wstring first = argv && argc > 1 ? argv[1] : L"";
+  if (argv) LocalFree(argv);
+  return first;
+}
+
+class OwnerWindow : public fw::Window {};
+
+}  // namespace
+
+ProjectorApp::ProjectorApp() : resources_(moduleResources()), scripts_(*resources_) {}
+
+void ProjectorApp::runInstallScript(const char* name) {
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(1, 1), &wsa);
+  OleInitialize(nullptr);
+  try {
+    auto image = readPackedResource(*resources_, name, res::kScripts);
+    // A script machine runs the image here once the engine is embedded; until then the packaged
+    // script is fetched and decoded, and nothing else happens.
+    (void)image;
+  } catch (const CProjectorException&) {
+    // A missing install script is normal.
+  }
+  OleUninitialize();
+  WSACleanup();
+  installHookResult_ = 1;
+}
+
+bool ProjectorApp::readApplicationId() {
+  std::optional<ApplicationId> id;
+  try {
+    id = verifyApplicationId(readRawResource(*resources_, res::kAppId, res::kQuoril));
+  } catch (const CProjectorException&) {
+  }
+  if (!id) {
+    messageBox(L"Invalid application data", MB_ICONSTOP);
+    return false;
+  }
+  registryKey_ = id->registryKey;
+  profileName_ = id->hasProfileName ? id->profileName : fw::narrow(appName());
+  return true;
+}
+
+void ProjectorApp::unpackMasks() {
+  try {
+    if (auto record = readPackedResource(*resources_, res::kMasks, res::kQuoril)) {
+      unpackMaskSet(*record, workFolder_, maskNames_);
+    }
+  } catch (const CProjectorException&) {
+  }
+}
+
+void ProjectorApp::readMovieListResource() {
+  try {
+    if (auto record = readPackedResource(*resources_, res::kMovieList, res::kQuoril)) readMovieList(*record, movieList_);
+  } catch (const CProjectorException&) {
+  }
+}
+
+HICON ProjectorApp::windowClassIcon() {
+  HICON icon = nullptr;
+  if (!movieList_.iconFile.empty()) {
+    icon = static_cast<HICON>(LoadImageW(nullptr, fw::widen(movieList_.iconFile).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+  }
+  if (!icon) icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  return icon;
+}
+
+bool ProjectorApp::createWindows() {
+  const wchar_t* cls = fw::Window::registerClass(windowClassIcon());
+  owner_ = std::make_unique<OwnerWindow>();
+  if (!owner_->create(0, cls, L"", 0, 0, 0, 0, 0, nullptr)) return false;
+  ownerWindow_ = owner_->hwnd();
+
+  frame_ = std::make_unique<MainFrame>();
+  if (!frame_->create(WS_EX_APPWINDOW, cls, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, ownerWindow_)) {
+    return false;
+  }
+  // The status bar and the movie player control are created with the frame once they exist; the
+  // frame's creation fails when they cannot be made.
+  accelerators_ = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  setMainWindow(frame_->hwnd());
+  // From here on, caught failures are shown to the user.
+  setErrorSink([this](const std::string& message) { messageBox(fw::widen(message), MB_ICONSTOP); });
+  frame_->noStartMovie = movieList_.startMovie.empty();
+  return true;
+}
+
+void ProjectorApp::showStartMovie() {
+  HWND frame = frame_->hwnd();
+  if (!movieList_.startMovie.empty()) {
+    // The application object's onGetMovie handler is asked first once scripts run; otherwise the
+    // start movie comes from the archive. Loading it into the player control, the appearance and the
+    // movie-sized window follow with the player and the settings; the frame is shown here.
+    AppArchive archive(workFolder_);
+    archive.extractFile("", movieList_.startMovie);
+  }
+  ShowWindow(frame, SW_SHOW);
+}
+
+bool ProjectorApp::initInstance() {
+  // 1. Command line: the install switches run a packaged script instead of the projector.
+  std::wstring first = firstArgument();
+  for (size_t i = 0; i < 2; ++i) {
+    if (!first.empty() && lstrcmpiW(first.c_str(), kSwitches[i]) == 0) {
+      runInstallScript(kInstallScripts[i]);
+      return false;
+    }
+  }
+  installHookResult_ = 0;
+
+  // 2. The owner-drawn menus' hook arrives with the menus.
+  // 3. Windows Sockets 1.1.
+  WSADATA wsa;
+  if (WSAStartup(MAKEWORD(1, 1), &wsa) != 0 || LOBYTE(wsa.wVersion) != 1 || HIBYTE(wsa.wVersion) != 1) {
+    messageBox(L"Failed to initialize the WIndows Socket!", 0);
+    return false;
+  }
+  socketsStarted_ = true;
+  // 4. Control containment.
+  oleStarted_ = SUCCEEDED(OleInitialize(nullptr));
+  // 5. The About box's hyperlink class arrives with the About box.
+  // 6. The application identifier: registry key and profile name.
+  if (!readApplicationId()) return false;
+  // 7. No recently-used file list; HTML Help is the help type (used once help files exist).
+  // 8. The work folder; without it the program cannot run and there is no window to say so.
+  try {
+    workFolder_ = createWorkFolder();
+  } catch (const CProjectorException&) {
+    return false;
+  }
+  // 9. Movie list and settings start empty.
+  movieList_ = MovieList{};
+  // 10. The settings (packaged or saved in the profile) arrive with the settings model.
+  // 11. Window-region masks.
+  unpackMasks();
+  // 12. Movie list.
+  readMovieListResource();
+  // 13-15. Owner window and main frame.
+  if (!createWindows()) return false;
+  // 16. The start-up script "Initialize" runs here once the script machine exists; a boolean false
+  //     result will end the program.
+  // 17-19. Speaker mute, menus and system keys, and the tray icon follow the settings.
+  // 20. Start movie and the frame shown.
+  showStartMovie();
+  // 21-23. Aspect ratio, behaviour flags and the miscellaneous settings follow the settings.
+  // 24.
+  UpdateWindow(frame_->hwnd());
+  return true;
+}
+
+int ProjectorApp::exitInstance() {
+  if (installHookResult_ == 0) {
+    setErrorSink({});
+    movieList_ = MovieList{};
+    maskNames_.clear();
+    deleteWorkFolder(workFolder_);
+    workFolder_.clear();
+    frame_.reset();
+    owner_.reset();
+    ownerWindow_ = nullptr;
+    if (oleStarted_) OleUninitialize();
+    if (socketsStarted_) WSACleanup();
+  }
+  return WinApp::exitInstance();
+}
+
+}  // namespace vorlo

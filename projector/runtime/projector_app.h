@@ -1,0 +1,53 @@
+// The projector's application object: the start-up sequence that turns the packaged data into a
+// running projector, and its counterpart at exit.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/app.h"
+#include "projector/package_records.h"
+#include "projector/resources.h"
+#include "projector/runtime/main_frame.h"
+#include "projector/script_cache.h"
+
+namespace vorlo {
+
+class ProjectorApp : public fw::WinApp {
+ public:
+  ProjectorApp();
+
+  bool initInstance() override;
+  int exitInstance() override;
+
+  const std::string& registryKey() const { return registryKey_; }
+  const std::string& profileName() const { return profileName_; }
+  const std::string& workFolder() const { return workFolder_; }
+  const MovieList& movieList() const { return movieList_; }
+  ScriptResourceCache& scripts() { return scripts_; }
+
+ private:
+  // Runs the packaged install script named by the switch; the process then ends.
+  void runInstallScript(const char* name);
+  bool readApplicationId();
+  void unpackMasks();
+  void readMovieListResource();
+  HICON windowClassIcon();
+  bool createWindows();
+  void showStartMovie();
+
+  std::unique_ptr<ResourceSource> resources_;
+  ScriptResourceCache scripts_;
+  int installHookResult_ = 0;
+  bool socketsStarted_ = false;
+  bool oleStarted_ = false;
+  std::string registryKey_, profileName_, workFolder_;
+  MovieList movieList_;
+  std::vector<std::string> maskNames_;
+  HWND ownerWindow_ = nullptr;
+  std::unique_ptr<fw::Window> owner_;
+  std::unique_ptr<MainFrame> frame_;
+  HACCEL accelerators_ = nullptr;
+};
+
+}  // namespace vorlo
