@@ -1,0 +1,57 @@
+// End-to-end harness: builds real packages with the packager and runs them as separate processes,
+// each with its own temporary folder so the test can watch the work folder come and go.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/pack/pe_resources.h"
+
+namespace vorlo::e2e {
+
+// A Windows path for a path of the build machine (the build tree is reached through drive Z:).
+std::string hostPath(const std::string& path);
+// The runtime under test.
+std::string runtimePath();
+
+struct ProjectFile {
+  std::string path;  // relative, "/"-separated
+  std::vector<uint8_t> bytes;
+};
+
+// A scratch project folder with a manifest and files; packs into <folder>\out.exe.
+class Project {
+ public:
+  Project();
+  ~Project();
+  void add(const std::string& relative, const std::string& text);
+  void add(const std::string& relative, const std::vector<uint8_t>& bytes);
+  // Writes vorlo.toml with the given text and builds the package; returns its path.
+  std::string pack(const std::string& manifest);
+  const std::string& folder() const { return folder_; }
+  // A folder for the program's TMP and TEMP.
+  const std::string& tempFolder() const { return temp_; }
+
+ private:
+  std::string folder_, temp_;
+};
+
+// Rewrites a package's resources (keeping its appended archive).
+void editResources(const std::string& package, void (*edit)(std::vector<pe::Resource>&));
+
+struct Process {
+  PROCESS_INFORMATION pi{};
+  ~Process();
+  DWORD pid() const { return pi.dwProcessId; }
+  // The exit code, or STILL_ACTIVE after timeoutMs.
+  DWORD waitExit(DWORD timeoutMs);
+};
+
+// Starts program with the arguments and TMP/TEMP set to tempFolder.
+void launch(Process& p, const std::string& program, const std::wstring& arguments, const std::string& tempFolder);
+
+// Names in a folder (files and sub-folders), "." and ".." left out.
+std::vector<std::string> listNames(const std::string& folder);
+
+}  // namespace vorlo::e2e
