@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "projector/app_archive.h"
+#include "projector/package_records.h"
+#include "projector/packed_block.h"
+#include "tests/unit/test_support.h"
+#include "tools/pack/manifest.h"
+#include "tools/pack/packager.h"
+#include "tools/pack/pe_resources.h"
+#include "tools/pack/win_resources.h"
+#include "util/bytes.h"
+#include "util/platform.h"
+
+namespace vorlo {
+namespace {
+
+using pe::ResId;
+constexpr char S = os::kPathSeparator;
+
+// The smallest program file the loader's layout allows: headers and one code section.
+std::vector<uint8_t> minimalProgram(bool pe64) {
+  std::vector<uint8_t> b(0x600, 0);
+  b[0] = 'M', b[1] = 'Z';
+  putLE32(&b[0x3C], 0x40);
+  std::copy_n("PE\0\0", 4, &b[0x40]);
+  const uint32_t coff = 0x44, opt = coff + 20, optSize = pe64 ? 240 : 224;
+  putLE16(&b[coff], pe64 ? 0x8664 : 0x14C);
+  putLE16(&b[coff + 2], 1);
+  putLE16(&b[coff + 16], static_cast<uint16_t>(optSize));
+  putLE16(&b[opt], pe64 ? 0x20B : 0x10B);
+  putLE32(&b[opt + 32], 0x1000);
+  putLE32(&b[opt + 36], 0x200);
+  putLE32(&b[opt + 56], 0x2000);
+  putLE32(&b[opt + 60], 0x400);
+  putLE32(&b[opt + (pe64 ? 108 : 92)], 16);
+  uint8_t* sec = &b[opt + optSize];
+  std::copy_n(".text\0\0\0", 8, sec);
+  putLE32(sec + 8, 0x10);
+  putLE32(sec + 12, 0x1000);
+  putLE32(sec + 16, 0x200);
+  putLE32(sec + 20, 0x400);
+  putLE32(sec + 36, 0x60000020);
+  b[0x400] = 0xC3;
+  return b;
+}
+
+pe::Resource resource(ResId type, ResId name, uint16_t lang, std::string data) {
+  pe::Resource r;
+  r.type = type;
+  r.name = name;
+  r.language = lang;
+  r.data.assign(data.begin(), data.end());
+  return r;
+}
+
+bool sameResources(std::vector<pe::Resource> a, std::vector<pe::Resource> b) {
+  auto key = [](const pe::Resource& r) { return r.type.display() + "/" + r.name.display() + "/" + std::to_string(r.language); };
+  auto byKey = [&](const pe::Resource& x, const pe::Resource& y) { return key(x) < key(y); };
+  std::sort(a.begin(), a.end(), byKey);
+  std::sort(b.begin(), b.end(), byKey);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (key(a[i]) != key(b[i]) || a[i].data != b[i].data) return false;
+  }
+  return true;
+}
+
+TEST(PeResources, WrittenResourcesReadBackInBothProgramWidths) {
+  for (bool pe64 : {false, true}) {
+    pe::PeFile original(minimalProgram(pe64));
+    EXPECT_TRUE(original.resources().empty());
+    std::vector<pe::Resource> list = {
+        resource(ResId::str("quoril"), ResId::str("ml"), 1033, "movie list"),
+        resource(ResId::str("QUORIL"), ResId::str("CS"), 1033, std::string(16, '\x7F')),
+        resource(ResId::str("VORLO"), ResId::str("Initialize"), 1033, "image"),
+        resource(ResId::num(16), ResId::num(1), 1033, "version"),
+        resource(ResId::num(16), ResId::num(1), 1031, "Version"),
+        resource(ResId::num(3), ResId::num(2), 1033, std::string(3000, 'i')),
+        resource(ResId::num(3), ResId::num(1), 1033, ""),
+    };
+    std::vector<uint8_t> once = original.withResources(list);
+    pe::PeFile written(once);
+    EXPECT_EQ(written.is64(), pe64);
+    EXPECT_TRUE(sameResources(written.resources(), list)) << "pe64=" << pe64;
+    // Names are stored in upper case, where the loader looks for them.
+    EXPECT_NE(pe::findResource(written.resources(), ResId::str("VORLO"), ResId::str("INITIALIZE")), nullptr);
+    // Rewriting replaces the resource section instead of piling up sections.
+    list.pop_back();
+    std::vector<uint8_t> twice = written.withResources(list);
+    EXPECT_EQ(getLE16(&twice[0x44 + 2]), 2);
+    EXPECT_TRUE(sameResources(pe::PeFile(twice).resources(), list));
+    // An archive appended to the program is not part of its image.
+    std::vector<uint8_t> withTail = twice;
+    withTail.insert(withTail.end(), 100, 0xAB);
+    pe::PeFile tailed(withTail);
+    EXPECT_EQ(tailed.imageEnd(), twice.size());
+    EXPECT_EQ(tailed.withResources(list).size(), twice.size());
+  }
+}
+
+TEST(PeResources, DamagedFilesAreRefusedWithAReason) {
+  auto good = pe::PeFile(minimalProgram(false)).withResources({resource(ResId::str("A"), ResId::num(1), 1033, "x")});
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
+  auto edit = [&](auto f) {
+    auto b = good;
+    f(b);
+    return b;
+  };
+  uint32_t rsrcHeader = 0x44 + 20 + 224 + 40;
+  std::vector<Case> cases = {
+      {"empty", {}},
+      {"not MZ", edit([](auto& b) { b[0] = 'X'; })},
+      {"PE header beyond the end", edit([](auto& b) { putLE32(&b[0x3C], 0x7FFFFFF0); })},
+      {"section beyond the end", edit([&](auto& b) { putLE32(&b[rsrcHeader + 16], 0x10000000); })},
+      {"truncated", std::vector<uint8_t>(good.begin(), good.begin() + 0x500)},
+  };
+  for (const auto& c : cases) EXPECT_THROW(pe::PeFile{c.bytes}, pe::PeError) << c.what;
+  // A resource directory whose entry count runs past its section.
+  auto liar = edit([&](auto& b) { putLE16(&b[getLE32(&b[rsrcHeader + 20]) + 14], 0xFFFF); });
+  EXPECT_THROW(pe::PeFile(liar).resources(), pe::PeError);
+}
+
+TEST(WindowsResources, IconGroupReplacementKeepsOtherGroups) {
+  auto ico = [](int images) {
+    std::vector<uint8_t> b(6 + 16 * images, 0);
+    putLE16(&b[2], 1);
+    putLE16(&b[4], static_cast<uint16_t>(images));
+    for (int i = 0; i < images; ++i) {
+      b[6 + 16 * i] = static_cast<uint8_t>(16 * (i + 1));
+      putLE32(&b[6 + 16 * i + 8], 10);
+      putLE32(&b[6 + 16 * i + 12], static_cast<uint32_t>(b.size() + 10 * i));
+    }
+    for (int i = 0; i < images; ++i) b.insert(b.end(), 10, static_cast<uint8_t>('a' + i));
+    return b;
+  };
+  std::vector<pe::Resource> list;
+  pe::replaceIconGroup(list, 198, ico(1));
+  pe::replaceIconGroup(list, 128, ico(3));
+  pe::replaceIconGroup(list, 128, ico(2));
+  auto count = [&](uint16_t type) { return std::count_if(list.begin(), list.end(), [&](auto& r) { return r.type == ResId::num(type); }); };
+  EXPECT_EQ(count(pe::kGroupIconType), 2);
+  EXPECT_EQ(count(pe::kIconType), 3);  // the tray's one and the two new ones
+  const pe::Resource* group = pe::findResource(list, ResId::num(pe::kGroupIconType), ResId::num(128));
+  ASSERT_NE(group, nullptr);
+  ASSERT_EQ(getLE16(group->data.data() + 4), 2);
+  for (int i = 0; i < 2; ++i) {
+    uint16_t id = getLE16(group->data.data() + 6 + 14 * i + 12);
+    const pe::Resource* image = pe::findResource(list, ResId::num(pe::kIconType), ResId::num(id));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->data, std::vector<uint8_t>(10, static_cast<uint8_t>('a' + i)));
+  }
+  EXPECT_THROW(pe::replaceIconGroup(list, 128, test::bytesOf("GIF89a")), pe::PeError);
+}
+
+std::string utf16le(const std::string& s) {
+  std::string out;
+  for (char c : s) out += c, out += '\0';
+  return out;
+}
+
+TEST(WindowsResources, VersionResourceCarriesTheTexts) {
+  pe::VersionInfo info;
+  ASSERT_TRUE(pe::parseVersion("2.5.0.17", info.version));
+  info.productName = "Viewer";
+  info.companyName = "Acme";
+  auto v = pe::versionResource(info);
+  std::string s(v.begin(), v.end());
+  EXPECT_EQ(getLE16(v.data()), v.size());
+  EXPECT_NE(s.find(utf16le("VS_VERSION_INFO")), std::string::npos);
+  EXPECT_NE(s.find(utf16le("ProductName") + std::string(4, '\0') + utf16le("Viewer")), std::string::npos);
+  EXPECT_NE(s.find(utf16le("2.5.0.17")), std::string::npos);
+  size_t fixed = s.find("\xBD\x04\xEF\xFE");
+  ASSERT_NE(fixed, std::string::npos);
+  EXPECT_EQ(fixed % 4, 0u);
+  EXPECT_EQ(getLE32(v.data() + fixed + 8), (2u << 16) | 5u);
+  EXPECT_EQ(getLE32(v.data() + fixed + 12), 17u);
+  uint16_t parts[4];
+  for (const char* bad : {"", "1.", "1..2", "1.2.3.4.5", "70000", "1.x"}) EXPECT_FALSE(pe::parseVersion(bad, parts)) << bad;
+}
+
+class PackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    runtime = dir / "vorlo.exe";
+    test::writeAll(runtime, minimalProgram(false));
+  }
+  void write(const std::string& relative, const std::string& text) {
+    std::string path = dir.path();
+    size_t start = 0;
+    for (size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
+      path += relative.substr(start, slash - start) + S;
+      os::createFolder(path);
+    }
+    test::writeAll(path + relative.substr(start), test::bytesOf(text));
+  }
+  std::string manifestError(const std::string& manifest) {
+    write("vorlo.toml", manifest);
+    try {
+      pack::loadManifest(dir.path());
+    } catch (const pack::ManifestError& e) {
+      return e.what();
+    }
+    return "(accepted)";
+  }
+  test::ScratchFolder dir;
+  std::string runtime;
+};
+
+TEST_F(PackTest, ManifestFaultsNameTheLineAndTheChoices) {
+  write("init.vsc", "image");
+  struct Case {
+    std::string manifest, expected;
+  };
+  std::vector<Case> cases = {
+      {"[application]\nid = \"A/B\"\ncolour = 3\n", "vorlo.toml:3: unknown key 'colour' in [application]; valid keys: id, start-movie, file-key, player-installer"},
+      {"[application]\nid = \"A/B\"\n[windw]\n", "vorlo.toml:3: unknown section 'windw'; valid sections: [application], [archive], [masks], [program], [scripts]"},
+      {"[application]\nid = 7\n", "vorlo.toml:2: 'id' must be a text in quotes"},
+      {"[program]\nicon = \"none.ico\"\n", "vorlo.toml:2: 'icon': no file"},
+      {"[application]\nid = \"A\"\n[program]\nversion = \"1.2.x\"\n", "vorlo.toml:4: 'version' must be one to four numbers"},
+      {"[scripts]\nInitialize = \"missing.vsc\"\n", "vorlo.toml:2: 'Initialize': no file"},
+      {"[application]\nid = \"A\"\n[archive]\nfolder = \"nowhere\"\n", "vorlo.toml:4: 'folder': no folder"},
+      {"[application]\nstart-movie = \"a.swf\"\n", "vorlo.toml: [application] needs an 'id'"},
+      {"[application\nid = \"A\"\n", "vorlo.toml:1: "},
+  };
+  for (const auto& c : cases) {
+    std::string got = manifestError(c.manifest);
+    EXPECT_EQ(got.substr(0, c.expected.size()), c.expected) << c.manifest;
+  }
+  EXPECT_EQ(manifestError("[application]\nid = \"A/B\"\n[scripts]\nInitialize = \"init.vsc\"\n"), "(accepted)");
+}
+
+TEST_F(PackTest, PackageHoldsTheResourcesAndTheArchiveThatListingShows) {
+  write("files/movies/intro.swf", "FWS intro");
+  write("files/data/deep/notes.txt", std::string(5000, 'n'));
+  write("files/.hidden", "not packed");
+  write("init.vsc", "compiled start-up image");
+  write("round.msk", "mask bytes");
+  write("vorlo.toml",
+        "[application]\nid = \"Acme/Viewer\"\nstart-movie = \"movies/intro.swf\"\nfile-key = \"k3y\"\n"
+        "player-installer = \"setup/player.exe\"\n"
+        "[program]\nproduct-name = \"Viewer\"\nversion = \"1.2\"\n"
+        "[scripts]\nInitialize = \"init.vsc\"\n[masks]\nround = \"round.msk\"\n");
+  pack::Manifest m = pack::loadManifest(dir.path());
+  std::vector<std::string> progress;
+  pack::PackOptions o{runtime, dir / "out.exe", [&](const std::string& l) { progress.push_back(l); }};
+  pack::buildPackage(m, o);
+
+  pe::PeFile package = pe::PeFile::fromFile(o.output);
+  auto res = package.resources();
+  auto get = [&](const char* type, const char* name) {
+    const pe::Resource* r = pe::findResource(res, ResId::str(type), ResId::str(name));
+    return r ? r->data : std::vector<uint8_t>();
+  };
+  auto id = verifyApplicationId(get("QUORIL", "ID"));
+  ASSERT_TRUE(id.has_value());
+  EXPECT_EQ(id->registryKey + "/" + id->profileName, "Acme/Viewer");
+  EXPECT_EQ(get("QUORIL", "CS").size(), 16u);
+  MovieList ml;
+  readMovieList(decodePackedBlockOrThrow(get("QUORIL", "ML")), ml);
+  EXPECT_EQ(ml.startMovie, "movies/intro.swf");
+  EXPECT_EQ(decipherFileKey(ml.fileKey), "k3y");
+  EXPECT_EQ(readPlayerInstallerPath(decodePackedBlockOrThrow(get("QUORIL", "FP"))), "setup/player.exe");
+  EXPECT_EQ(decodePackedBlockOrThrow(get("VORLO", "INITIALIZE")), test::bytesOf("compiled start-up image"));
+  EXPECT_FALSE(get("QUORIL", "RG").empty());
+  EXPECT_NE(pe::findResource(res, ResId::num(pe::kVersionType), ResId::num(1)), nullptr);
+
+  // The archive serves the runtime's look-ups.
+  os::createFolder(dir / "work");
+  AppArchive archive(dir / "work" + S);
+  std::string notes = archive.extractFile(o.output, "DATA/deep/NOTES.TXT");
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(test::readAll(notes), test::bytesOf(std::string(5000, 'n')));
+  EXPECT_EQ(archive.extractFile(o.output, ".hidden"), "");
+
+  std::string listing = pack::describePackage(o.output);
+  for (const char* expected : {"QUORIL       ID", "application id \"Acme/Viewer\", signed", "start movie \"movies/intro.swf\"",
+                               "VORLO        INITIALIZE", "masks: round", "player installer \"setup/player.exe\"",
+                               "    data/\n      deep/\n        notes.txt  5000 bytes", "    movies/\n      intro.swf  9 bytes"}) {
+    EXPECT_NE(listing.find(expected), std::string::npos) << expected << "\n" << listing;
+  }
+  ASSERT_FALSE(progress.empty());
+  EXPECT_NE(std::find_if(progress.begin(), progress.end(), [](auto& l) { return l.find("movies/intro.swf") != std::string::npos; }),
+            progress.end());
+}
+
+TEST_F(PackTest, AFailedBuildLeavesNoPackage) {
+  write("files/a.txt", "a");
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n");
+  pack::Manifest m = pack::loadManifest(dir.path());
+  test::writeAll(dir / "notaprogram.exe", test::bytesOf("just text"));
+  pack::PackOptions o{dir / "notaprogram.exe", dir / "out.exe", {}};
+  EXPECT_THROW(pack::buildPackage(m, o), pe::PeError);
+  EXPECT_FALSE(os::isFile(o.output));
+  write("files/CON", "device name");
+  o.runtime = runtime;
+  EXPECT_THROW(pack::buildPackage(m, o), std::runtime_error);
+  EXPECT_FALSE(os::isFile(o.output));
+}
+
+TEST_F(PackTest, ListingADamagedArchiveMarksTheEntry) {
+  write("files/a.txt", std::string(2000, 'a'));
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n");
+  pack::PackOptions o{runtime, dir / "out.exe", {}};
+  pack::buildPackage(pack::loadManifest(dir.path()), o);
+  auto bytes = test::readAll(o.output);
+  bytes[bytes.size() - 20] ^= 0xFF;  // inside a.txt's stream
+  test::writeAll(o.output, bytes);
+  EXPECT_NE(pack::describePackage(o.output).find("a.txt  DAMAGED"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vorlo
