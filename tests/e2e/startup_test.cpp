@@ -161,3 +161,35 @@ TEST(Startup, ASwitchInSecondPlaceIsAnOrdinaryStart) {
 
 }  // namespace
 }  // namespace vorlo::e2e
+
+namespace vorlo::e2e {
+namespace {
+
+// The packager built for Windows makes the same packages as the Linux one.
+TEST(WindowsPackager, PacksAProjectThatRuns) {
+  Project p;
+  addFiles(p);
+  p.add("vorlo.toml", kManifest);
+  std::string package = p.folder() + "win.exe";
+  std::string folder = p.folder().substr(0, p.folder().size() - 1);  // "dir\" would escape the quote
+  Process pack;
+  launch(pack, hostPath(VORLO_PACK_PATH),
+         L"-q --runtime \"" + probe::wide(runtimePath()) + L"\" -o \"" + probe::wide(package) + L"\" \"" +
+             probe::wide(folder) + L"\"",
+         p.tempFolder());
+  ASSERT_EQ(pack.waitExit(kStartTimeout), 0u);
+  ASSERT_TRUE(os::isFile(package));
+  Process proc;
+  launch(proc, package, L"", p.tempFolder());
+  probe::Query q;
+  q.pid = proc.pid();
+  HWND frame = probe::waitForWindow(q, kStartTimeout);
+  ASSERT_NE(frame, nullptr);
+  std::string work = workFolderIn(p.tempFolder());
+  EXPECT_TRUE(os::isFile(work + "_extra\\Movies\\Intro.swf"));
+  probe::closeWindow(frame);
+  EXPECT_EQ(proc.waitExit(kStartTimeout), 0u);
+}
+
+}  // namespace
+}  // namespace vorlo::e2e

@@ -53,18 +53,37 @@ std::wstring wide(const std::string& s) {
   return w;
 }
 
+namespace {
+struct FindContext {
+  const Query* q;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK collectMatching(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<FindContext*>(lp);
+  if (matches(h, *c->q)) c->found.push_back(h);
+  return TRUE;
+}
+BOOL CALLBACK collectControl(HWND child, LPARAM lp) {
+  reinterpret_cast<WindowInfo*>(lp)->controls.push_back({classOf(child), textOf(child), GetDlgCtrlID(child)});
+  return TRUE;
+}
+struct ButtonContext {
+  std::wstring want;
+  HWND found = nullptr;
+};
+BOOL CALLBACK findButton(HWND child, LPARAM lp) {
+  auto* c = reinterpret_cast<ButtonContext*>(lp);
+  if (_wcsicmp(classOf(child).c_str(), L"Button") == 0 && withoutAmpersands(textOf(child)) == c->want) {
+    c->found = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> findWindows(const Query& q) {
-  struct Ctx {
-    const Query* q;
-    std::vector<HWND> found;
-  } ctx{&q, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        if (matches(h, *c->q)) c->found.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
+  FindContext ctx{&q, {}};
+  EnumWindows(collectMatching, reinterpret_cast<LPARAM>(&ctx));
   return ctx.found;
 }
 
@@ -99,13 +118,7 @@ WindowInfo describe(HWND h) {
   GetClientRect(h, &rc);
   info.clientWidth = rc.right - rc.left;
   info.clientHeight = rc.bottom - rc.top;
-  EnumChildWindows(
-      h,
-      [](HWND child, LPARAM lp) -> BOOL {
-        reinterpret_cast<WindowInfo*>(lp)->controls.push_back({classOf(child), textOf(child), GetDlgCtrlID(child)});
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&info));
+  EnumChildWindows(h, collectControl, reinterpret_cast<LPARAM>(&info));
   return info;
 }
 
@@ -123,21 +136,8 @@ std::string format(const WindowInfo& info) {
 }
 
 bool pressButton(HWND window, const std::wstring& text) {
-  struct Ctx {
-    std::wstring want;
-    HWND found = nullptr;
-  } ctx{withoutAmpersands(text)};
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        if (_wcsicmp(classOf(child).c_str(), L"Button") == 0 && withoutAmpersands(textOf(child)) == c->want) {
-          c->found = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
+  ButtonContext ctx{withoutAmpersands(text)};
+  EnumChildWindows(window, findButton, reinterpret_cast<LPARAM>(&ctx));
   if (!ctx.found) return false;
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ctx.found), BN_CLICKED), reinterpret_cast<LPARAM>(ctx.found));
   return true;
