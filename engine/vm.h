@@ -6,6 +6,7 @@
 
 #include "engine/error.h"
 #include "engine/heap.h"
+#include "engine/keywords.h"
 #include "engine/symbols.h"
 #include "engine/tables.h"
 #include "engine/value.h"
@@ -90,6 +91,7 @@ struct ScriptVM {
   ScriptValue* stackPointer = nullptr;
 
   ScriptValue result;
+  KeywordTable keywords;  // filled by loadKeywords before each compilation
   char message[kMessageBufferSize] = {};
 
   // The class serving each value kind that is not a native object (filled by the class registrations).
