@@ -218,7 +218,7 @@ TEST_F(PackTest, ManifestFaultsNameTheLineAndTheChoices) {
   };
   std::vector<Case> cases = {
       {"[application]\nid = \"A/B\"\ncolour = 3\n", "vorlo.toml:3: unknown key 'colour' in [application]; valid keys: id, start-movie, file-key, player-installer"},
-      {"[application]\nid = \"A/B\"\n[windw]\n", "vorlo.toml:3: unknown section 'windw'; valid sections: [application], [archive], [masks], [program], [scripts]"},
+      {"[application]\nid = \"A/B\"\n[windw]\n", "vorlo.toml:3: unknown section 'windw'; valid sections: [about], [application], [archive], [behaviour], [input], [masks], [menu], [misc], [program], [scripts], [window]"},
       {"[application]\nid = 7\n", "vorlo.toml:2: 'id' must be a text in quotes"},
       {"[program]\nicon = \"none.ico\"\n", "vorlo.toml:2: 'icon': no file"},
       {"[application]\nid = \"A\"\n[program]\nversion = \"1.2.x\"\n", "vorlo.toml:4: 'version' must be one to four numbers"},
@@ -311,6 +311,92 @@ TEST_F(PackTest, ListingADamagedArchiveMarksTheEntry) {
   bytes[bytes.size() - 20] ^= 0xFF;  // inside a.txt's stream
   test::writeAll(o.output, bytes);
   EXPECT_NE(pack::describePackage(o.output).find("a.txt  DAMAGED"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vorlo
+
+namespace vorlo {
+namespace {
+
+TEST_F(PackTest, SettingsFromTheManifestWithAuthorsDefaults) {
+  write("vorlo.toml",
+        "[application]\nid = \"Acme/Viewer\"\n[program]\nproduct-name = \"Viewer\"\nversion = \"2.0\"\n"
+        "[window]\nshape = \"transparent\"\nborder = [\"single\", \"small-caption\"]\nsize = \"custom\"\nwidth = 640\nheight = 480\n"
+        "position = \"bottom-right\"\n"
+        "[input]\nleft-click = \"drag\"\nexit-keys = [\"esc\", \"hot-key\"]\nhot-key = \"Ctrl+Alt+F4\"\n"
+        "[behaviour]\nalways-on-top = true\nauto-play = false\n"
+        "[misc]\nbackground-color = \"#285AC8\"\nhelp-file = \"help/guide.chm\"\n"
+        "[about]\nmail-address = \"me@example.org\"\nweb-link-font = { face = \"Tahoma\", height = 12, bold = true }\n");
+  const ProjectorSettings s = pack::loadManifest(dir.path()).settings;
+  EXPECT_EQ(s.windowShape, 1u);
+  EXPECT_EQ(s.borderStyle, 0x1010u);
+  EXPECT_EQ(s.borderIcons, 0x111u) << "default icons kept";
+  EXPECT_EQ(s.scaleMode, 0x1u);
+  EXPECT_EQ(s.windowSize, 3u);
+  EXPECT_EQ(s.customWidth, 640);
+  EXPECT_EQ(s.customHeight, 480);
+  EXPECT_EQ(s.pos, 8u);
+  EXPECT_EQ(s.lBtnClk, 1u);
+  EXPECT_EQ(s.exitKeys, 0x11u);
+  EXPECT_EQ(s.hotKeyCode, 0x73);
+  EXPECT_EQ(s.hotKeyModifiers, 0x6);
+  EXPECT_EQ(s.behaviour, 0x100u);
+  EXPECT_EQ(s.miscFlags, 0x1001u);
+  EXPECT_EQ(s.backgroundColor, 0x00C85A28u);
+  EXPECT_EQ(s.helpFile, "help/guide.chm");
+  EXPECT_EQ(s.caption, "Viewer");
+  EXPECT_EQ(s.productName, "Viewer");
+  EXPECT_EQ(s.version, "2.0");
+  EXPECT_EQ(s.mailAddress, "me@example.org");
+  EXPECT_EQ(s.webLinkFont.faceName, "Tahoma");
+  EXPECT_EQ(s.webLinkFont.height, -12);
+  EXPECT_EQ(s.webLinkFont.weight, 700);
+
+  write("vorlo.toml", "[application]\nid = \"Acme/Viewer\"\n");
+  const ProjectorSettings d = pack::loadManifest(dir.path()).settings;
+  EXPECT_EQ(d.windowShape, 0u);
+  EXPECT_EQ(d.borderStyle, 0x100u);
+  EXPECT_EQ(d.borderIcons, 0x111u);
+  EXPECT_EQ(d.windowSize, 0u);
+  EXPECT_EQ(d.pos, 4u);
+  EXPECT_EQ(d.behaviour, 0x1u);
+  EXPECT_EQ(d.caption, "Viewer");
+}
+
+TEST_F(PackTest, BadSettingValuesNameTheLineAndTheChoices) {
+  struct Case {
+    std::string body, expected;
+  };
+  std::vector<Case> cases = {
+      {"[window]\nshape = \"round\"\n", "vorlo.toml:5: 'shape' cannot be \"round\"; choose one of: rectangle, transparent, mask"},
+      {"[window]\npositon = \"top-left\"\n", "vorlo.toml:5: unknown key 'positon' in [window]; valid keys: shape, mask, border, icons, scale, caption"},
+      {"[window]\nicons = \"minimize\"\n", "vorlo.toml:5: 'icons' must be a list such as [\"maximize\"]; names: maximize, minimize, system-menu, help"},
+      {"[window]\nicons = [\"minimise\"]\n", "vorlo.toml:5: 'icons' cannot be \"minimise\"; choose one of: maximize, minimize, system-menu, help"},
+      {"[window]\nwidth = 70000\n", "vorlo.toml:5: 'width' must be a whole number from 0 to 65535"},
+      {"[behaviour]\nauto-play = \"yes\"\n", "vorlo.toml:5: 'auto-play' must be true or false"},
+      {"[misc]\nbackground-color = \"blue\"\n", "vorlo.toml:5: 'background-color' must be a colour written as \"#RRGGBB\""},
+      {"[input]\nhot-key = \"Hyper+Q\"\n", "vorlo.toml:5: 'hot-key' must be modifiers and a key such as \"Ctrl+Shift+Q\""},
+      {"[about]\nweb-link-font = { face = \"Arial\", size = 9 }\n", "vorlo.toml:5: unknown font key 'size'; valid keys: face, height, bold, italic, underline"},
+  };
+  for (const auto& c : cases) {
+    std::string got = manifestError("[application]\nid = \"A/B\"\n\n" + c.body);
+    EXPECT_EQ(got.substr(0, c.expected.size()), c.expected) << c.body;
+  }
+}
+
+TEST_F(PackTest, FingerprintFollowsTheSettings) {
+  auto fingerprintOf = [&](const std::string& caption) {
+    write("vorlo.toml", "[application]\nid = \"A/B\"\n[window]\ncaption = \"" + caption + "\"\n");
+    pack::PackOptions o{runtime, dir / "out.exe", {}};
+    pack::buildPackage(pack::loadManifest(dir.path()), o);
+    auto res = pe::PeFile::fromFile(o.output).resources();
+    return pe::findResource(res, ResId::str("QUORIL"), ResId::str("CS"))->data;
+  };
+  auto one = fingerprintOf("one");
+  EXPECT_EQ(fingerprintOf("one"), one) << "the same settings, the same fingerprint";
+  EXPECT_NE(fingerprintOf("two"), one);
+  EXPECT_NE(pack::describePackage(dir / "out.exe").find("window.caption = \"two\""), std::string::npos);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include "projector/resources.h"
 #include "tools/pack/packager.h"
 #include "tools/pack/pe_resources.h"
+#include "tools/pack/settings_manifest.h"
+#include "projector/settings.h"
 #include "util/bytes.h"
 #include "util/file.h"
 
@@ -49,6 +51,15 @@ std::string detail(const pe::Resource& r) {
   auto decoded = decodePackedBlock(r.data, ReportMode::Quiet);
   std::string packed = decoded ? std::to_string(decoded->size()) + " bytes unpacked" : "damaged packed block";
   if (!decoded) return packed;
+  if (type == res::kQuoril && name == res::kSettings) {
+    ProjectorSettings s;
+    PackedReader rd(*decoded);
+    readSettings(rd, s);
+    std::string lines;
+    std::istringstream in(describeSettings(s));
+    for (std::string line; std::getline(in, line);) lines += "\n      " + line;
+    return packed + (rd.overrun() ? ", cut short" : "") + ", settings:" + lines;
+  }
   if (type == res::kQuoril && name == res::kMovieList) {
     MovieList ml;
     readMovieList(*decoded, ml);

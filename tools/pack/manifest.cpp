@@ -2,9 +2,13 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <map>
 
+#include "tools/pack/manifest_detail.h"
+#include "tools/pack/settings_manifest.h"
 #include "util/platform.h"
 
 namespace vorlo::pack {
@@ -14,10 +18,6 @@ struct Context {
   Manifest& m;
   bool archiveFolderSet = false;
 };
-
-std::string where(const toml::source_region& src) {
-  return std::string(kManifestName) + ":" + std::to_string(src.begin.line) + ": ";
-}
 
 std::string stringValue(const toml::node& v, const std::string& key) {
   if (!v.is_string()) throw ManifestError(where(v.source()) + "'" + key + "' must be a text in quotes");
@@ -112,10 +112,29 @@ Manifest loadManifest(const std::string& projectDir) {
   }
 
   Context ctx{m};
+  m.settings = defaultSettings();
   std::vector<std::string> sectionNames;
-  for (const auto& [name, s] : sections()) sectionNames.push_back("[" + name + "]");
+  for (const auto& [name, s] : sections()) sectionNames.push_back(name);
+  for (const auto& [name, s] : settingSections()) sectionNames.push_back(name);
+  std::sort(sectionNames.begin(), sectionNames.end());
+  for (auto& n : sectionNames) n = "[" + n + "]";
   for (auto&& [key, node] : doc) {
     std::string name(key.str());
+    auto settingsSection = settingSections().find(name);
+    if (settingsSection != settingSections().end() && node.is_table()) {
+      for (auto&& [k, v] : *node.as_table()) {
+        std::string keyName(k.str());
+        const auto& keys = settingsSection->second;
+        auto found = std::find_if(keys.begin(), keys.end(), [&](const SettingKey& e) { return e.name == keyName; });
+        if (found == keys.end()) {
+          std::vector<std::string> valid;
+          for (const auto& e : keys) valid.push_back(e.name);
+          throw ManifestError(where(k.source()) + "unknown key '" + keyName + "' in [" + name + "]; valid keys: " + joined(valid));
+        }
+        found->apply(m.settings, v);
+      }
+      continue;
+    }
     auto it = sections().find(name);
     if (it == sections().end() || !node.is_table()) {
       throw ManifestError(where(key.source()) + "unknown section '" + name + "'; valid sections: " + joined(sectionNames));
@@ -140,6 +159,20 @@ Manifest loadManifest(const std::string& projectDir) {
     throw ManifestError(std::string(kManifestName) + ": [application] needs an 'id', as id = \"Company/Product\"");
   }
   if (!ctx.archiveFolderSet && os::isFolder(m.projectDir + "files")) m.archiveFolder = m.projectDir + "files";
+  // The About box and the title speak of the program as its version information does, unless told otherwise.
+  ProjectorSettings& st = m.settings;
+  auto fill = [](std::optional<std::string>& field, const std::string& value) {
+    if (!field && !value.empty()) field = value;
+  };
+  fill(st.productName, m.version.productName);
+  fill(st.version, m.version.versionText);
+  fill(st.companyName, m.version.companyName);
+  fill(st.rightsNotice, m.version.copyright);
+  if (st.caption.empty()) {
+    size_t slash = m.appId.find('/');
+    st.caption = st.productName ? *st.productName : slash == std::string::npos ? m.appId : m.appId.substr(slash + 1);
+    if (st.caption.size() > 259) st.caption.resize(259);
+  }
   m.hasVersion = !m.version.productName.empty() || !m.version.versionText.empty() || !m.version.companyName.empty() ||
                  !m.version.copyright.empty() || !m.version.description.empty();
   return m;

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "projector/settings.h"
 #include "tools/pack/win_resources.h"
 
 namespace vorlo::pack {
@@ -34,6 +35,7 @@ struct Manifest {
   std::vector<NamedFile> scripts;  // compiled images by resource name
   std::vector<NamedFile> masks;
   std::string archiveFolder;  // empty: no archive
+  ProjectorSettings settings;  // the packaged settings record
 };
 
 // Reads <projectDir>/vorlo.toml. Throws ManifestError.

@@ -8,6 +8,7 @@
 #include "projector/packed_block.h"
 #include "projector/resources.h"
 #include "projector/safe_name.h"
+#include "projector/settings.h"
 #include "tools/pack/pe_resources.h"
 #include "tools/pack/win_resources.h"
 #include "util/file.h"
@@ -128,9 +129,9 @@ void writePackage(const Manifest& m, const PackOptions& o) {
   Digest16 opaque = keyedDigest(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("opaque"), 6),
                                 std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(m.appId.data()), m.appId.size()));
   put(resources, res::kQuoril, res::kAppId, buildApplicationId(m.appId, opaque));
-  // The settings record joins the package with the settings model; until then the fingerprint
-  // covers an empty record.
-  Digest16 fingerprint = packageFingerprint({});
+  std::vector<uint8_t> settings = serializeSettings(m.settings);
+  put(resources, res::kQuoril, res::kSettings, encodePackedBlock(settings));
+  Digest16 fingerprint = packageFingerprint(settings);
   put(resources, res::kQuoril, res::kFingerprint, std::vector<uint8_t>(fingerprint.begin(), fingerprint.end()));
   put(resources, res::kQuoril, res::kMovieList,
       encodePackedBlock(writeMovieListRecord(m.startMovie, encipherFileKey(m.fileKey))));
