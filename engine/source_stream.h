@@ -43,6 +43,7 @@ class MemorySource final : public SourceStream {
  public:
   MemorySource(const char* text, size_t length) : text_(text), length_(length) {}
   explicit MemorySource(const std::string& text) : MemorySource(text.data(), text.size()) {}
+  explicit MemorySource(std::string&& text) = delete;  // would outlive the text
   const char* name() const override { return "string"; }
 
  protected:

@@ -141,8 +141,10 @@ class TreePrinter {
         return close();
       case NodeFor:
         open("for");
-        operands(n->left, n->right, n->third);
-        operands(n->fourth);
+        for (const Node* part : {n->left, n->right, n->third, n->fourth}) {
+          out += ' ';
+          node(part);
+        }
         return close();
       case NodeForIn:
         open("for-in");
@@ -283,7 +285,7 @@ class TreePrinter {
   void escaped(const Text& t) {
     for (size_t i = 0; i < t.length; i++) {
       auto c = static_cast<unsigned char>(t.chars[i]);
-      if (c >= 32 && c < 127 && c != '"') {
+      if (c >= 32 && c < 127) {
         out += static_cast<char>(c);
       } else {
         char buffer[8];

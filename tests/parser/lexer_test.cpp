@@ -220,7 +220,8 @@ TEST_F(FileSourceTest, MissingFileCannotBeOpened) {
 }
 
 TEST_F(LexerTest, PushedBackBytesComeOutInReverseOrder) {
-  MemorySource s("xy");
+  const std::string text = "xy";
+  MemorySource s(text);
   EXPECT_EQ(s.read(), 'x');
   s.unread('x');
   s.unread('b');

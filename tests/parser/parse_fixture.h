@@ -24,7 +24,7 @@ struct Parsed {
 };
 
 class ParseFixture : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     vm = createVM();
     ASSERT_NE(vm, nullptr);
@@ -66,8 +66,9 @@ class ParseFixture : public ::testing::Test {
     Parsed p = parse(source, flags);
     EXPECT_FALSE(p.ok) << source;
     std::string text = p.messages;
-    size_t last = text.rfind("error: ");
-    if (last == std::string::npos) return "(no error) " + text;
+    size_t last = text.rfind("\nerror: line ");
+    last = last == std::string::npos ? 0 : last + 1;
+    if (text.compare(last, 12, "error: line ") != 0) return "(no error) " + text;
     text = text.substr(last);
     if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
     return text;
