@@ -8,6 +8,7 @@
 #include "projector/app_archive.h"
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
+#include "projector/settings_load.h"
 #include "projector/work_folder.h"
 #include "projector/runtime/resource_ids.h"
 
@@ -61,6 +62,7 @@ bool ProjectorApp::readApplicationId() {
   }
   registryKey_ = id->registryKey;
   profileName_ = id->hasProfileName ? id->profileName : fw::narrow(appName());
+  profile_ = registryProfile(registryKey_, profileName_);
   return true;
 }
 
@@ -110,15 +112,23 @@ bool ProjectorApp::createWindows() {
   return true;
 }
 
+// The window's title comes from the caption; its styles, the scale mode and the shape follow with the
+// main window's behaviour.
+void ProjectorApp::applyAppearance() {
+  ShowWindow(frame_->hwnd(), SW_HIDE);
+  SetWindowTextW(frame_->hwnd(), fw::widen(settings_.caption).c_str());
+}
+
 void ProjectorApp::showStartMovie() {
   HWND frame = frame_->hwnd();
   if (!movieList_.startMovie.empty()) {
     // The application object's onGetMovie handler is asked first once scripts run; otherwise the
-    // start movie comes from the archive. Loading it into the player control, the appearance and the
-    // movie-sized window follow with the player and the settings; the frame is shown here.
+    // start movie comes from the archive. Loading it into the player control and the movie-sized
+    // window follow with the player; the frame is shown here.
     AppArchive archive(workFolder_);
     archive.extractFile("", movieList_.startMovie);
   }
+  applyAppearance();
   ShowWindow(frame, SW_SHOW);
 }
 
@@ -155,7 +165,9 @@ bool ProjectorApp::initInstance() {
   }
   // 9. Movie list and settings start empty.
   movieList_ = MovieList{};
-  // 10. The settings (packaged or saved in the profile) arrive with the settings model.
+  settings_ = ProjectorSettings{};
+  // 10. The settings: the user's saved options while they belong to this package, else the packaged ones.
+  loadSettings(*resources_, *profile_, settings_);
   // 11. Window-region masks.
   unpackMasks();
   // 12. Movie list.
@@ -176,6 +188,7 @@ bool ProjectorApp::initInstance() {
 int ProjectorApp::exitInstance() {
   if (installHookResult_ == 0) {
     setErrorSink({});
+    settings_ = ProjectorSettings{};
     movieList_ = MovieList{};
     maskNames_.clear();
     deleteWorkFolder(workFolder_);

@@ -9,7 +9,9 @@
 #include "projector/package_records.h"
 #include "projector/resources.h"
 #include "projector/runtime/main_frame.h"
+#include "projector/profile.h"
 #include "projector/script_cache.h"
+#include "projector/settings.h"
 
 namespace vorlo {
 
@@ -24,6 +26,8 @@ class ProjectorApp : public fw::WinApp {
   const std::string& profileName() const { return profileName_; }
   const std::string& workFolder() const { return workFolder_; }
   const MovieList& movieList() const { return movieList_; }
+  ProjectorSettings& settings() { return settings_; }
+  ProfileStore& profile() { return *profile_; }
   ScriptResourceCache& scripts() { return scripts_; }
 
  private:
@@ -34,6 +38,7 @@ class ProjectorApp : public fw::WinApp {
   void readMovieListResource();
   HICON windowClassIcon();
   bool createWindows();
+  void applyAppearance();
   void showStartMovie();
 
   std::unique_ptr<ResourceSource> resources_;
@@ -43,6 +48,8 @@ class ProjectorApp : public fw::WinApp {
   bool oleStarted_ = false;
   std::string registryKey_, profileName_, workFolder_;
   MovieList movieList_;
+  ProjectorSettings settings_;
+  std::unique_ptr<ProfileStore> profile_;
   std::vector<std::string> maskNames_;
   HWND ownerWindow_ = nullptr;
   std::unique_ptr<fw::Window> owner_;
