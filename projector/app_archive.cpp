@@ -1,7 +1,5 @@
 #include "projector/app_archive.h"
 
-#include <zlib.h>
-
 #include <cstring>
 #include <vector>
 
@@ -17,68 +15,33 @@
 namespace vorlo {
 namespace {
 
-using archive::kChunkSize;
 using archive::Entry;
 using archive::Region;
 using archive::findEntry;
 using archive::locateArchive;
 using archive::walk;
 
-// Streams one file entry to path through two 4 KiB buffers and checks its CRC. A reused, complete
-// copy answers at once; a damaged one leaves nothing behind.
+// Extracts one file entry to path and checks its CRC. A reused, complete copy answers at once; a
+// damaged one leaves nothing behind.
 bool extractFileEntry(File& f, const Entry& e, const std::string& path) {
   if (os::isFile(path)) return true;
-  uint64_t size = e.payload.end - e.payload.begin;
-  if (size < 4) return false;
   File out;
   if (!out.open(path, File::Mode::Create)) {
     reportError(os::lastErrorText());
     return false;
   }
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) {
-    out.close();
-    os::removeFile(path);
-    return false;
-  }
-  uint8_t in[kChunkSize], outBuf[kChunkSize];
-  uint64_t left = size - 4;
-  uint32_t crc = 0;
-  int rc = Z_OK;
-  bool failed = !f.seek(e.payload.begin);
-  while (!failed && left > 0 && rc != Z_STREAM_END) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunkSize));
-    if (!f.readExact(in, n)) {
-      failed = true;
-      break;
-    }
-    left -= n;
-    zs.next_in = in;
-    zs.avail_in = static_cast<uInt>(n);
-    do {
-      zs.next_out = outBuf;
-      zs.avail_out = kChunkSize;
-      rc = inflate(&zs, Z_NO_FLUSH);
-      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-        reportError(CZipException::messageFor(rc));
-        failed = true;
-        break;
-      }
-      size_t produced = kChunkSize - zs.avail_out;
-      if (produced && !out.write(outBuf, produced)) {
-        reportError(os::lastErrorText());
-        failed = true;
-        break;
-      }
-      crc = static_cast<uint32_t>(crc32(crc, outBuf, static_cast<uInt>(produced)));
-    } while (zs.avail_out == 0 && rc != Z_STREAM_END);
-  }
-  inflateEnd(&zs);
+  bool writeFailed = false;
+  int zlibError = 0;
+  bool good = archive::inflateEntry(
+      f, e,
+      [&](const uint8_t* data, size_t n) {
+        writeFailed = !out.write(data, n);
+        return !writeFailed;
+      },
+      zlibError);
   out.close();
-  uint8_t stored[4];
-  // A stream that stops before its end is as damaged as one with a wrong checksum.
-  bool good = !failed && rc == Z_STREAM_END && f.seek(e.payload.end - 4) && f.readExact(stored, 4) &&
-              getLE32(stored) == crc;
+  if (zlibError) reportError(CZipException::messageFor(zlibError));
+  if (writeFailed) reportError(os::lastErrorText());
   if (!good) os::removeFile(path);
   return good;
 }

@@ -1,5 +1,7 @@
 #include "projector/archive_reader.h"
 
+#include <zlib.h>
+
 #include <cstring>
 #include <vector>
 
@@ -65,6 +67,49 @@ bool locateArchive(File& f, Region& root) {
   if (!equalsIgnoreCase(rootEntry.storedName, kRootName)) return false;
   root = rootEntry.payload;
   return true;
+}
+
+bool inflateEntry(File& f, const Entry& e, const std::function<bool(const uint8_t*, size_t)>& sink, int& zlibError) {
+  zlibError = 0;
+  uint64_t size = e.payload.end - e.payload.begin;
+  if (size < 4) return false;
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) return false;
+  uint8_t in[kChunkSize], out[kChunkSize];
+  uint64_t left = size - 4;
+  uint32_t crc = 0;
+  int rc = Z_OK;
+  bool failed = !f.seek(e.payload.begin);
+  while (!failed && left > 0 && rc != Z_STREAM_END) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunkSize));
+    if (!f.readExact(in, n)) {
+      failed = true;
+      break;
+    }
+    left -= n;
+    zs.next_in = in;
+    zs.avail_in = static_cast<uInt>(n);
+    do {
+      zs.next_out = out;
+      zs.avail_out = kChunkSize;
+      rc = inflate(&zs, Z_NO_FLUSH);
+      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+        zlibError = rc;
+        failed = true;
+        break;
+      }
+      size_t produced = kChunkSize - zs.avail_out;
+      if (produced && !sink(out, produced)) {
+        failed = true;
+        break;
+      }
+      crc = static_cast<uint32_t>(crc32(crc, out, static_cast<uInt>(produced)));
+    } while (zs.avail_out == 0 && rc != Z_STREAM_END);
+  }
+  inflateEnd(&zs);
+  uint8_t stored[4];
+  // A stream that stops before its end is as damaged as one with a wrong checksum.
+  return !failed && rc == Z_STREAM_END && f.seek(e.payload.end - 4) && f.readExact(stored, 4) && getLE32(stored) == crc;
 }
 
 }  // namespace vorlo::archive

@@ -2,6 +2,7 @@
 // comes from the file and is checked against what encloses it before it is used.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "projector/archive_format.h"
@@ -42,5 +43,10 @@ bool findEntry(File& f, const Region& folder, const std::string& component, Entr
 
 // The root folder's payload when the file carries a well-formed archive.
 bool locateArchive(File& f, Region& root);
+
+// Streams a file entry's plain bytes to sink through two 4 KiB buffers. True when the stream ended
+// and its CRC matched; false when the data is damaged, a read failed or sink returned false.
+// zlibError receives the zlib code of a failed inflate (0 otherwise).
+bool inflateEntry(File& f, const Entry& e, const std::function<bool(const uint8_t*, size_t)>& sink, int& zlibError);
 
 }  // namespace vorlo::archive

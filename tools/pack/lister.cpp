@@ -1,6 +1,4 @@
 // "vorlo-pack --list": what a package holds, decoded where the package format defines it.
-#include <zlib.h>
-
 #include <cstdio>
 #include <sstream>
 
@@ -89,38 +87,18 @@ std::string detail(const pe::Resource& r) {
   return packed;
 }
 
-// Inflates a file entry without writing it: its plain size, or -1 when the stream or CRC is bad.
+// A file entry's plain size, checked by inflating it without writing; -1 when it is damaged.
 int64_t plainSize(File& f, const archive::Entry& e) {
-  uint64_t size = e.payload.end - e.payload.begin;
-  if (size < 4) return -1;
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) return -1;
-  uint8_t in[4096], out[4096];
-  uint64_t left = size - 4, total = 0;
-  uint32_t crc = 0;
-  int rc = Z_OK;
-  f.seek(e.payload.begin);
-  while (left > 0 && rc != Z_STREAM_END) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(left, sizeof in));
-    if (!f.readExact(in, n)) break;
-    left -= n;
-    zs.next_in = in;
-    zs.avail_in = static_cast<uInt>(n);
-    do {
-      zs.next_out = out;
-      zs.avail_out = sizeof out;
-      rc = inflate(&zs, Z_NO_FLUSH);
-      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
-      size_t got = sizeof out - zs.avail_out;
-      total += got;
-      crc = static_cast<uint32_t>(crc32(crc, out, static_cast<uInt>(got)));
-    } while (zs.avail_out == 0 && rc != Z_STREAM_END);
-    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
-  }
-  inflateEnd(&zs);
-  uint8_t stored[4];
-  if (rc != Z_STREAM_END || !f.seek(e.payload.end - 4) || !f.readExact(stored, 4) || getLE32(stored) != crc) return -1;
-  return static_cast<int64_t>(total);
+  int64_t total = 0;
+  int zlibError = 0;
+  bool good = archive::inflateEntry(
+      f, e,
+      [&](const uint8_t*, size_t n) {
+        total += static_cast<int64_t>(n);
+        return true;
+      },
+      zlibError);
+  return good ? total : -1;
 }
 
 void listFolder(File& f, const archive::Region& folder, int depth, std::ostringstream& out) {
