@@ -16,10 +16,6 @@ bool textIs(const Text& text, const char* word) {
   return text.chars && text.length == std::strlen(word) && std::memcmp(text.chars, word, text.length) == 0;
 }
 
-bool sameText(const Text& a, const Text& b) {
-  return a.length == b.length && std::memcmp(a.chars, b.chars, a.length) == 0;
-}
-
 // Binary operators by binding strength, loosest first.
 struct BinaryOperator {
   int token;
@@ -180,9 +176,7 @@ Text Parser::freshFunctionName() {
 }
 
 bool Parser::isStructName(const Text& name) const {
-  for (const Text& s : structNames_)
-    if (sameText(s, name)) return true;
-  return false;
+  return structNames_.count(std::string_view(name.chars, name.length)) != 0;
 }
 
 // --- program ---
@@ -573,7 +567,7 @@ bool Parser::parseMemberType(bool allowVoid, std::string& text) {
 }
 
 void Parser::parseStructMembers(std::string& layout) {
-  std::vector<Text> names;
+  std::unordered_set<std::string_view> names;  // member names of this list
   while (!accept('}')) {
     NestingGuard guard(this);
     std::string type;
@@ -595,9 +589,8 @@ void Parser::parseStructMembers(std::string& layout) {
       if (!accept(']')) fail("invalid structure member");
     }
     accept(';');
-    for (const Text& used : names)
-      if (sameText(used, name)) fail("structure member redefined");
-    names.push_back(name);
+    if (!names.insert(std::string_view(name.chars, name.length)).second)
+      fail("structure member redefined");
     layout += '<';
     layout.append(name.chars, name.length);
     layout += " type=\"" + type + "\"";
@@ -619,7 +612,7 @@ Node* Parser::parseStruct() {
   if (!peekIs(TokIdentifier)) fail("structure must have a name");
   Text name = next().text;
   if (isStructName(name)) fail("structure redefined");
-  structNames_.push_back(name);
+  structNames_.insert(std::string_view(name.chars, name.length));
   accept(';');
   std::string layout = "<";
   layout.append(name.chars, name.length);

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/compile_arena.h"
@@ -122,7 +124,7 @@ class Parser {
   std::vector<Text> functionNames_;  // names of the functions being parsed, innermost last
   int anonymousCount_ = 0;
   int argumentsCount_ = 0;  // identifier tokens "arguments" consumed so far
-  std::vector<Text> structNames_;
+  std::unordered_set<std::string_view> structNames_;  // declared so far in this compilation
 };
 
 }  // namespace vorlo
