@@ -19,7 +19,8 @@ void* CompileArena::allocate(size_t size) {
   rounded &= ~size_t(7);
   if (rounded == 0) rounded = 8;
   try {
-    blocks_.reserve(blocks_.size() + 1);
+    // Room for the next block first, so that a block is never allocated without being recorded.
+    if (blocks_.size() == blocks_.capacity()) blocks_.reserve(blocks_.size() * 2 + 8);
   } catch (const std::bad_alloc&) {
     raiseOutOfMemory(vm_);
   }

@@ -307,6 +307,9 @@ int Lexer::readHexEscape(const char* what, int digits) {
   }
   for (int i = 0; i < digits; i++) {
     if (hexValue(bytes[i]) >= 0) continue;
+    // The message quotes the bytes read; a line break among them would split the message line.
+    for (int& b : bytes)
+      if (b == '\n' || b == '\r') b = '?';
     if (digits == 2) error("illegal character '%s%c%c'", "\\x", bytes[0], bytes[1]);
     error("illegal unicode character '%s%c%c%c%c'", "\\u", bytes[0], bytes[1], bytes[2], bytes[3]);
   }
@@ -348,7 +351,7 @@ int Lexer::readEscape(const char* what) {
     case 'u': return readHexEscape(what, 4);
     default:
       if (isOctal(c)) return readOctalEscape(c);
-      warningAt(source_.line, "unknown escape sequence '%c%c'", '\\', c);
+      warningAt(source_.line, "unknown escape sequence '%c%c'", '\\', c == '\r' ? '?' : c);
       return c;
   }
 }

@@ -129,6 +129,9 @@ TEST_F(LexerTest, EveryMessageWithItsLine) {
       {"'\\x4'", 0, true, "error: line 0: illegal character '\\x4''\r\n"},
       {"\"\\u12G4\"", 0, true, "error: line 0: illegal unicode character '\\u12G4'\r\n"},
       {"\"\\u12\";", 0, true, "error: line 0: illegal unicode character '\\u12\";'\r\n"},
+      // a line break among the quoted bytes must not split the message line
+      {"\"\\us\r\n\xDD\"", 0, true, "error: line 1: illegal unicode character '\\us??\xDD'\r\n"},
+      {"'\\x\n1'", 0, true, "error: line 1: illegal character '\\x?1'\r\n"},
       {"\"\\x", 0, true, "error: line 0: unterminated string constant\r\n"},
       {"\"\\u00", 0, true, "error: line 0: unterminated string constant\r\n"},
       {"\"abc", 0, true, "error: line 0: unterminated string constant\r\n"},
@@ -145,6 +148,7 @@ TEST_F(LexerTest, EveryMessageWithItsLine) {
       {"\"a\nb\nc\" 'd\ne'", warnLf, false,
        "warning: line 0: ECMAScript don't allow line terminators in string constants\r\n"
        "warning: line 2: ECMAScript don't allow line terminators in string constants\r\n"},
+      {"\"\\\r\"", 0, false, "warning: line 0: unknown escape sequence '\\?'\r\n"},
       {"\"a\nb\"", 0, false, ""},
       {"\"a\\\nb\"", warnLf, false, ""},  // a continuation is not a line terminator in the value
   };
