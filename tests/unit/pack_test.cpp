@@ -296,10 +296,13 @@ TEST_F(PackTest, AFailedBuildLeavesNoPackage) {
   pack::PackOptions o{dir / "notaprogram.exe", dir / "out.exe", {}};
   EXPECT_THROW(pack::buildPackage(m, o), pe::PeError);
   EXPECT_FALSE(os::isFile(o.output));
+#ifndef _WIN32
+  // Windows itself refuses to make such a file; elsewhere it can lie in a project folder.
   write("files/CON", "device name");
   o.runtime = runtime;
   EXPECT_THROW(pack::buildPackage(m, o), std::runtime_error);
   EXPECT_FALSE(os::isFile(o.output));
+#endif
 }
 
 TEST_F(PackTest, ListingADamagedArchiveMarksTheEntry) {
