@@ -41,7 +41,7 @@ void PackedReader::read1(uint8_t& v) {
 void PackedReader::readBytes(void* target, size_t n) {
   const uint8_t* p;
   size_t avail = std::min(n, remaining());
-  if (take(avail, p)) std::memcpy(target, p, avail);
+  if (avail > 0 && take(avail, p)) std::memcpy(target, p, avail);
   if (avail < n) overrun_ = true;
 }
 
