@@ -120,6 +120,19 @@ void launch(Process& p, const std::string& program, const std::wstring& argument
   }
 }
 
+HWND startWithWindow(Process& p, const std::string& program, const std::wstring& arguments, const std::string& tempFolder,
+                     DWORD timeoutMs) {
+  launch(p, program, arguments, tempFolder);
+  probe::Query q;
+  q.pid = p.pid();
+  return probe::waitForWindow(q, timeoutMs);
+}
+
+DWORD closeAndWait(Process& p, HWND window, DWORD timeoutMs) {
+  probe::closeWindow(window);
+  return p.waitExit(timeoutMs);
+}
+
 std::vector<std::string> listNames(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& e : os::listFolder(folder)) names.push_back(e.name);

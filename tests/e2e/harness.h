@@ -51,6 +51,12 @@ struct Process {
 // Starts program with the arguments and TMP/TEMP set to tempFolder.
 void launch(Process& p, const std::string& program, const std::wstring& arguments, const std::string& tempFolder);
 
+// Starts program and waits for its first visible top-level window; null when none appears in time.
+HWND startWithWindow(Process& p, const std::string& program, const std::wstring& arguments, const std::string& tempFolder,
+                     DWORD timeoutMs = 20000);
+// Closes the window as its close button does and waits for the program to end; its exit code.
+DWORD closeAndWait(Process& p, HWND window, DWORD timeoutMs = 20000);
+
 // Names in a folder (files and sub-folders), "." and ".." left out.
 std::vector<std::string> listNames(const std::string& folder);
 

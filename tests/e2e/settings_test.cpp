@@ -12,8 +12,6 @@
 namespace vorlo::e2e {
 namespace {
 
-constexpr DWORD kTimeout = 20000;
-
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -30,15 +28,10 @@ class SettingsTest : public ::testing::Test {
   // Starts the package, returns its window title and closes it again.
   std::wstring runAndReadTitle(const std::string& package) {
     Process proc;
-    launch(proc, package, L"", project.tempFolder());
-    probe::Query q;
-    q.pid = proc.pid();
-    HWND frame = probe::waitForWindow(q, kTimeout);
+    HWND frame = startWithWindow(proc, package, L"", project.tempFolder());
     if (!frame) return L"(no window)";
     std::wstring title = probe::describe(frame).title;
-    probe::closeWindow(frame);
-    if (proc.waitExit(kTimeout) != 0) return L"(bad exit)";
-    return title;
+    return closeAndWait(proc, frame) == 0 ? title : L"(bad exit)";
   }
 
   std::wstring valuePath() const { return probe::wide("Software\\" + key + "\\Viewer\\Settings"); }

@@ -42,10 +42,7 @@ TEST(Startup, ShowsTheFrameKeepsAWorkFolderAndRemovesItAtExit) {
   addFiles(p);
   std::string package = p.pack(kManifest);
   Process proc;
-  launch(proc, package, L"", p.tempFolder());
-  probe::Query q;
-  q.pid = proc.pid();
-  HWND frame = probe::waitForWindow(q, kStartTimeout);
+  HWND frame = startWithWindow(proc, package, L"", p.tempFolder());
   ASSERT_NE(frame, nullptr) << "no window";
   probe::WindowInfo info = probe::describe(frame);
   EXPECT_EQ(info.style & WS_OVERLAPPEDWINDOW, static_cast<DWORD>(WS_OVERLAPPEDWINDOW)) << probe::format(info);
@@ -60,8 +57,7 @@ TEST(Startup, ShowsTheFrameKeepsAWorkFolderAndRemovesItAtExit) {
   EXPECT_TRUE(os::isFile(work + "_extra\\Movies\\Intro.swf"));
   EXPECT_FALSE(os::isFile(work + "_extra\\data\\notes.txt")) << "only what is asked for is extracted";
 
-  probe::closeWindow(frame);
-  EXPECT_EQ(proc.waitExit(kStartTimeout), 0u);
+  EXPECT_EQ(closeAndWait(proc, frame), 0u);
   EXPECT_TRUE(listNames(p.tempFolder()).empty()) << "the work folder outlived the program";
 }
 
@@ -77,18 +73,14 @@ TEST(Startup, DamagedMovieListAndMasksDoNotStopTheProgram) {
     }
   });
   Process proc;
-  launch(proc, package, L"", p.tempFolder());
-  probe::Query q;
-  q.pid = proc.pid();
-  HWND frame = probe::waitForWindow(q, kStartTimeout);
+  HWND frame = startWithWindow(proc, package, L"", p.tempFolder());
   ASSERT_NE(frame, nullptr);
   EXPECT_NE(probe::describe(frame).className, L"#32770") << "no message box before the main window exists";
   std::string work = workFolderIn(p.tempFolder());
   ASSERT_FALSE(work.empty());
   EXPECT_FALSE(os::isFolder(work + "_extra")) << "no start movie, nothing extracted";
   EXPECT_FALSE(os::isFile(work + "round.msk"));
-  probe::closeWindow(frame);
-  EXPECT_EQ(proc.waitExit(kStartTimeout), 0u);
+  EXPECT_EQ(closeAndWait(proc, frame), 0u);
 }
 
 // A program without a valid identifier says so and stops before it makes a work folder.
@@ -150,13 +142,9 @@ TEST(Startup, ASwitchInSecondPlaceIsAnOrdinaryStart) {
   addFiles(p);
   std::string package = p.pack(kManifest);
   Process proc;
-  launch(proc, package, L"movie /AfterInstall", p.tempFolder());
-  probe::Query q;
-  q.pid = proc.pid();
-  HWND frame = probe::waitForWindow(q, kStartTimeout);
+  HWND frame = startWithWindow(proc, package, L"movie /AfterInstall", p.tempFolder());
   ASSERT_NE(frame, nullptr);
-  probe::closeWindow(frame);
-  EXPECT_EQ(proc.waitExit(kStartTimeout), 0u);
+  EXPECT_EQ(closeAndWait(proc, frame), 0u);
 }
 
 }  // namespace
@@ -180,15 +168,11 @@ TEST(WindowsPackager, PacksAProjectThatRuns) {
   ASSERT_EQ(pack.waitExit(kStartTimeout), 0u);
   ASSERT_TRUE(os::isFile(package));
   Process proc;
-  launch(proc, package, L"", p.tempFolder());
-  probe::Query q;
-  q.pid = proc.pid();
-  HWND frame = probe::waitForWindow(q, kStartTimeout);
+  HWND frame = startWithWindow(proc, package, L"", p.tempFolder());
   ASSERT_NE(frame, nullptr);
   std::string work = workFolderIn(p.tempFolder());
   EXPECT_TRUE(os::isFile(work + "_extra\\Movies\\Intro.swf"));
-  probe::closeWindow(frame);
-  EXPECT_EQ(proc.waitExit(kStartTimeout), 0u);
+  EXPECT_EQ(closeAndWait(proc, frame), 0u);
 }
 
 }  // namespace
