@@ -41,6 +41,8 @@ class Parser {
   // Function nodes in the order their definitions end (an inner function before its enclosing one).
   Node* functions() const { return functions_; }
   Node* statements() const { return statements_; }
+  // Line of the last token consumed (after parseProgram: the program's last token).
+  int lastLine() const { return lastLine_; }
 
  private:
   class NestingGuard;

@@ -7,6 +7,7 @@
 #include "engine/error.h"
 #include "engine/heap.h"
 #include "engine/keywords.h"
+#include "engine/properties.h"
 #include "engine/symbols.h"
 #include "engine/tables.h"
 #include "engine/value.h"
@@ -100,6 +101,8 @@ struct ScriptVM {
   RootLink* roots = nullptr;
   EngineAtoms atoms;
   EngineHooks hooks;
+  ArrayElementOps arrayOps;     // installed by the Array class
+  IndexClasses indexClasses;    // classes with index access of their own
   std::vector<MarkItem> markStack;
 };
 
