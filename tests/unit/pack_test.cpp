@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/image.h"
 #include "projector/app_archive.h"
 #include "projector/package_records.h"
 #include "projector/packed_block.h"
@@ -303,6 +304,44 @@ TEST_F(PackTest, AFailedBuildLeavesNoPackage) {
   EXPECT_THROW(pack::buildPackage(m, o), std::runtime_error);
   EXPECT_FALSE(os::isFile(o.output));
 #endif
+}
+
+TEST_F(PackTest, ScriptSourcesAreCompiledAndImagesTakenAsTheyAre) {
+  write("init.vos", "var ready = 1;\nready + 1\n");
+  write("after.vsc", "an image compiled elsewhere");
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n[scripts]\nInitialize = \"init.vos\"\nAfterInstall = \"after.vsc\"\n");
+  pack::PackOptions o{runtime, dir / "out.exe", {}};
+  pack::buildPackage(pack::loadManifest(dir.path()), o);
+  auto res = pe::PeFile::fromFile(o.output).resources();
+  const pe::Resource* init = pe::findResource(res, ResId::str("VORLO"), ResId::str("INITIALIZE"));
+  ASSERT_NE(init, nullptr);
+  std::vector<uint8_t> image = decodePackedBlockOrThrow(init->data);
+  auto read = readImage(image.data(), image.size());
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->functions.size(), 1u);
+  EXPECT_EQ(read->functions[0].name, ".main");
+  const pe::Resource* after = pe::findResource(res, ResId::str("VORLO"), ResId::str("AFTERINSTALL"));
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(decodePackedBlockOrThrow(after->data), test::bytesOf("an image compiled elsewhere"));
+
+  // Packing again gives the same bytes.
+  auto first = test::readAll(o.output);
+  pack::buildPackage(pack::loadManifest(dir.path()), o);
+  EXPECT_EQ(test::readAll(o.output), first);
+}
+
+TEST_F(PackTest, AScriptThatDoesNotCompileStopsTheBuildWithFileAndLine) {
+  write("ok.vos", "x = 1;\n");
+  write("bad.vos", "x = 1;\n\nwhile (x {\n}\n");
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n[scripts]\nInitialize = \"ok.vos\"\nBroken = \"bad.vos\"\n");
+  pack::PackOptions o{runtime, dir / "out.exe", {}};
+  try {
+    pack::buildPackage(pack::loadManifest(dir.path()), o);
+    FAIL() << "built a package with a broken script";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), (dir / "bad.vos") + ":3: syntax error: missing ) after condition");
+  }
+  EXPECT_FALSE(os::isFile(o.output));
 }
 
 TEST_F(PackTest, ListingADamagedArchiveMarksTheEntry) {

@@ -32,7 +32,7 @@ struct Manifest {
   std::string icon;             // .ico path, empty: the runtime's own icon
   pe::VersionInfo version;
   bool hasVersion = false;
-  std::vector<NamedFile> scripts;  // compiled images by resource name
+  std::vector<NamedFile> scripts;  // by resource name: .vos sources (compiled when packing) or images
   std::vector<NamedFile> masks;
   std::string archiveFolder;  // empty: no archive
   ProjectorSettings settings;  // the packaged settings record

@@ -1,8 +1,14 @@
 #include "tools/pack/packager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <memory>
 
+#include "engine/compiler.h"
+#include "engine/error.h"
+#include "engine/source_stream.h"
+#include "engine/vm.h"
 #include "projector/archive_writer.h"
 #include "projector/package_records.h"
 #include "projector/packed_block.h"
@@ -119,10 +125,59 @@ void addTree(ArchiveWriter& w, const Node& folder, const std::string& prefix, Ar
   }
 }
 
+bool isScriptSource(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".vos";
+}
+
+// A ".vos" source compiled into an image; any other file is taken as an image already compiled.
+// Compile errors become "file:line: message" with the line counted from 1.
+std::vector<uint8_t> scriptImage(const NamedFile& script) {
+  if (!isScriptSource(script.path)) return readFile(script.path);
+  std::unique_ptr<FileSource> source(FileSource::open(script.path.c_str()));
+  if (!source) throw std::runtime_error("cannot read " + script.path);
+  std::unique_ptr<ScriptVM, void (*)(ScriptVM*)> vm(createVM(), destroyVM);
+  if (!vm) throw std::runtime_error("out of memory");
+  CompileOutput out;
+  // The image's header noise comes from the source so that packing is repeatable.
+  std::vector<uint8_t> text = readFile(script.path);
+  uint32_t seed = 2166136261u;
+  for (uint8_t b : text) seed = (seed ^ b) * 16777619u;
+  bool ok;
+  try {
+    ok = compileScript(vm.get(), *source, 0, out, nullptr, nullptr, seed | 1);
+  } catch (const ScriptError& e) {
+    throw std::runtime_error(script.path + ": " + e.what());
+  }
+  if (ok) return out.image;
+  std::string report;
+  size_t at = 0;
+  while (at < out.messages.size()) {
+    size_t end = out.messages.find('\n', at);
+    if (end == std::string::npos) end = out.messages.size();
+    std::string line = out.messages.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    int number = 0;
+    int consumed = 0;
+    if (std::sscanf(line.c_str(), "error: line %d: %n", &number, &consumed) == 1 && consumed > 0) {
+      report += (report.empty() ? "" : "\n") + script.path + ":" + std::to_string(number + 1) + ": " +
+                line.substr(size_t(consumed));
+    }
+  }
+  if (report.empty()) report = script.path + ": does not compile";
+  throw std::runtime_error(report);
+}
+
 void writePackage(const Manifest& m, const PackOptions& o) {
   auto say = [&](const std::string& s) {
     if (o.progress) o.progress(s);
   };
+  // Scripts first: a script that does not compile stops the build before anything is written.
+  std::vector<std::vector<uint8_t>> scripts;
+  for (const auto& s : m.scripts) scripts.push_back(scriptImage(s));
   pe::PeFile runtime(readFile(o.runtime));
   std::vector<pe::Resource> resources = runtime.resources();
 
@@ -143,7 +198,8 @@ void writePackage(const Manifest& m, const PackOptions& o) {
     for (const auto& f : m.masks) masks.push_back({f.name, readFile(f.path)});
     put(resources, res::kQuoril, res::kMasks, encodePackedBlock(writeMaskSetRecord(masks)));
   }
-  for (const auto& s : m.scripts) put(resources, res::kScripts, s.name, encodePackedBlock(readFile(s.path)));
+  for (size_t i = 0; i < m.scripts.size(); i++)
+    put(resources, res::kScripts, m.scripts[i].name, encodePackedBlock(scripts[i]));
   if (!m.icon.empty()) pe::replaceIconGroup(resources, 128, readFile(m.icon));
   if (m.hasVersion) {
     pe::VersionInfo info = m.version;
