@@ -17,17 +17,23 @@ const char kUsage[] =
     "\n"
     "options:\n"
     "  -o, --output FILE   the package to write (default: <project folder name>.exe)\n"
-    "  --runtime FILE      the vorlo.exe to build on (default: $VORLO_RUNTIME, else vorlo.exe beside vorlo-pack)\n"
+    "  --runtime FILE      the vorlo.exe to build on (default: $VORLO_RUNTIME, else runtime/vorlo.exe\n"
+    "                      beside vorlo-pack or beside its folder)\n"
     "  -q, --quiet         no progress lines\n"
     "  --list PACKAGE      show the resources and the archive tree of a package\n"
     "  -h, --help          this text\n";
 
+// $VORLO_RUNTIME, else runtime/vorlo.exe beside vorlo-pack or beside its folder (the runtime lives
+// apart from the tools because the `vorlo` tool has the same file name).
 std::string defaultRuntime() {
   std::string env = vorlo::os::getEnv("VORLO_RUNTIME");
   if (!env.empty()) return env;
   std::string self = vorlo::os::executablePath();
   size_t cut = self.find_last_of("\\/");
-  return (cut == std::string::npos ? std::string() : self.substr(0, cut + 1)) + "vorlo.exe";
+  std::string dir = cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
+  const char sep = vorlo::os::kPathSeparator;
+  std::string besides = dir + "runtime" + sep + "vorlo.exe";
+  return vorlo::os::isFile(besides) ? besides : dir + ".." + sep + "runtime" + sep + "vorlo.exe";
 }
 
 std::string folderName(std::string dir) {
