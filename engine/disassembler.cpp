@@ -1,6 +1,5 @@
 #include "engine/disassembler.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -69,15 +68,13 @@ std::string constantText(const ImageConstant& c) {
 
 std::string listImage(const BytecodeImage& image, const ListingOptions& options) {
   std::string out;
-  char buffer[64];
   if (options.offsets) {
-    std::snprintf(buffer, sizeof buffer, "; %zu bytes of code, %zu constants, %zu functions\n",
-                  image.code.size(), image.constants.size(), image.functions.size());
-    out += buffer;
+    out += "; " + std::to_string(image.code.size()) + " bytes of code, " +
+           std::to_string(image.constants.size()) + " constants, " +
+           std::to_string(image.functions.size()) + " functions\n";
     if (image.hasSourceName) out += "; source " + image.sourceName + "\n";
     for (size_t i = 0; i < image.constants.size(); i++) {
-      std::snprintf(buffer, sizeof buffer, "; const %zu: ", i);
-      out += buffer + constantText(image.constants[i]) + "\n";
+      out += "; const " + std::to_string(i) + ": " + constantText(image.constants[i]) + "\n";
     }
   }
   for (const ImageFunction& fn : image.functions) {
@@ -95,8 +92,7 @@ std::string listImage(const BytecodeImage& image, const ListingOptions& options)
     out += options.offsets ? "\nfunction " : "function ";
     out += fn.name;
     if (options.offsets) {
-      std::snprintf(buffer, sizeof buffer, "  ; bytes %u-%u", fn.start, fn.end);
-      out += buffer;
+      out += "  ; bytes " + std::to_string(fn.start) + "-" + std::to_string(fn.end);
     }
     out += "\n";
     auto placeLabel = [&](uint32_t at) {
@@ -108,8 +104,8 @@ std::string listImage(const BytecodeImage& image, const ListingOptions& options)
       const OpcodeInfo& info = opcodeInfo(op);
       std::string line;
       if (options.offsets) {
-        std::snprintf(buffer, sizeof buffer, "%6u  ", at);
-        line += buffer;
+        std::string offset = std::to_string(at);
+        line += std::string(offset.size() < 6 ? 6 - offset.size() : 0, ' ') + offset + "  ";
       } else {
         line += "  ";
       }
