@@ -224,6 +224,8 @@ const Binding* Generator::lookup(std::string_view name) const {
 }
 
 void Generator::loadName(std::string_view name) {
+  // A function definition used as a value names the function's global ("@F_n" cannot be declared).
+  if (name.starts_with("@F_")) return emitName(OpLoadGlobal, name);
   if (withDepth_ > 0) return emitName(OpLoadName, name);
   const Binding* b = lookup(name);
   if (!b) return emitName(OpLoadGlobal, name);

@@ -132,6 +132,8 @@ const CodeCase kFunctions[] = {
     {"a nested function reads globals, not the outer parameter",
      "function f(p) { var g = function () { return p; }; }", "@F_0",
      "LOADSLOT 1; ADD2; ARGFIX 2; LOADGLOBAL p; RETURN"},
+    {"function value inside with is its global", "with (o) x = function () {};", ".main",
+     "LOADGLOBAL o; PUSHWITH; LOADGLOBAL @F_0; STORENAME x; POPWITH 1; PUSHUNDEF"},
     {"method binding", "function outer() { function inner() {} }", "outer",
      "LOADSLOT 1; ADD2; ARGFIX 2; LOADGLOBAL @F_0; LOADGLOBAL outer; SETPROP inner; PUSHUNDEF; RETURN"},
     {"var in a top-level block is a local of the main function", "if (a) { var x = 1; } x", ".main",
