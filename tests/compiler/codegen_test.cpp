@@ -310,3 +310,27 @@ TEST_F(CompilerTest, HeaderIsFiftySixBytesWithSectionsInOrder) {
 
 }  // namespace
 }  // namespace vorlo::test
+
+namespace vorlo::test {
+namespace {
+
+// Every script of the parser's seed corpus that compiles gives an image the reader accepts: the
+// generator never writes an operand the loader would refuse.
+TEST_F(CompilerTest, CompiledCorpusPassesTheImageChecks) {
+  int compiled = 0;
+  for (const char* name : {"basics.vos", "dialect.vos", "errors.vos", "escape-line-break.vos", "nested.vos",
+                           "statements.vos"}) {
+    std::string path = std::string(VORLO_SOURCE_DIR) + "/tests/parser/corpus/" + name;
+    std::unique_ptr<FileSource> source(FileSource::open(path.c_str()));
+    ASSERT_TRUE(source) << path;
+    CompileOutput out;
+    if (!compileScript(vm_, *source, kCompileDebugInfo, out)) continue;
+    compiled++;
+    std::string why;
+    EXPECT_TRUE(readImage(out.image.data(), out.image.size(), &why)) << name << ": " << why;
+  }
+  EXPECT_GE(compiled, 3);
+}
+
+}  // namespace
+}  // namespace vorlo::test
