@@ -101,6 +101,8 @@ void markRoots(ScriptVM* vm) {
   for (RootLink* r = vm->roots; r; r = r->prev)
     for (size_t i = 0; i < r->count; i++) markValue(vm, r->values[i]);
   markValue(vm, vm->result);
+  markValue(vm, vm->exec.exception);
+  for (void* code : vm->exec.runningCode) markBlock(vm, code);
   markStack(vm);
 }
 

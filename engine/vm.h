@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/frames.h"
 #include "engine/heap.h"
 #include "engine/keywords.h"
 #include "engine/properties.h"
@@ -104,6 +105,7 @@ struct ScriptVM {
   ArrayElementOps arrayOps;     // installed by the Array class
   IndexClasses indexClasses;    // classes with index access of their own
   std::vector<MarkItem> markStack;
+  ExecutionState exec;  // the interpreter's state (frames.h)
 };
 
 // A new machine, or null when memory runs out while it is built.

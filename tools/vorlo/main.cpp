@@ -1,6 +1,8 @@
 // vorlo: the command-line tool for Vorlo Script.
 //   vorlo compile SRC [-o OUT.vsc] [-g]   compile a source file into an image
 //   vorlo dis FILE.vsc                     list an image
+//   vorlo run [switches] FILE               run a script (run_command.h)
+//   vorlo eval [switches] TEXT              run text and print its result
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,14 +14,18 @@
 #include "engine/image.h"
 #include "engine/source_stream.h"
 #include "engine/vm.h"
+#include "tools/vorlo/run_command.h"
 
 namespace {
 
 int usage() {
   std::fputs(
       "usage: vorlo compile SRC [-o OUT.vsc] [-g]\n"
-      "       vorlo dis FILE.vsc\n",
+      "       vorlo dis FILE.vsc\n"
+      "       vorlo run [switches] FILE\n"
+      "       vorlo eval [switches] TEXT\n",
       stderr);
+  std::fputs(kRunSwitchesUsage, stderr);
   return 2;
 }
 
@@ -101,5 +107,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return usage();
   if (std::strcmp(argv[1], "compile") == 0) return compileCommand(argc, argv);
   if (std::strcmp(argv[1], "dis") == 0) return disCommand(argc, argv);
+  if (std::strcmp(argv[1], "run") == 0) return runCommand(argc, argv);
+  if (std::strcmp(argv[1], "eval") == 0) return evalCommand(argc, argv);
   return usage();
 }

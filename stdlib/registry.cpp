@@ -1,0 +1,33 @@
+#include "stdlib/registry.h"
+
+#include "stdlib/globals.h"
+
+namespace vorlo {
+
+namespace {
+
+using Registration = void (*)(ScriptVM* vm);
+
+// The registration order is fixed; a later binding of the same name would win. Each class group
+// takes its place here when it is written:
+//   1. global constants and functions (NaN, Infinity, parseInt ... trace)
+//   2. Date; Folder, File; Drive; Stream, FileStream; StringStream; Math; RegExp; Array; Boolean;
+//      Function; Number; String; Object; ActiveXObject, Enumerator; RegKey, RegValue, Ini; Dialogs,
+//      FontObject; Shell, Shortcut, URLShortcut; MCI; createControl, FlashPlayer, MovieClip
+//   3. the projector's global functions (getMainWnd ... _call) and the URI functions
+//   4. Window; Mail, SendMail, RecvMail; Inet, IPConfig; SysInfo; Socket; Menu; Application;
+//      SplashWnd, Splash2; Image; Printer; PConn; DirectX; DllParam, Dll; Sound; Encryption;
+//      DiskInfo; DesktopToy; DataFile; Form; Struct, StructArray; ScriptHost
+constexpr Registration kRegistrations[] = {
+    registerGlobals,
+};
+
+}  // namespace
+
+void registerAllClasses(ScriptVM* vm) {
+  for (Registration r : kRegistrations) r(vm);
+}
+
+Engine* createStandardEngine(const VMOptions* options) { return createEngine(options, registerAllClasses); }
+
+}  // namespace vorlo

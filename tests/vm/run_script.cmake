@@ -1,0 +1,27 @@
+# Runs one script with `vorlo run` and compares what it printed with the expected output.
+#   -DVORLO=tool -DEMULATOR=runner-or-empty -DSCRIPT=file.vos -DEXPECTED=file.out
+#   [-DSWITCHES=...] [-DEXIT=0|1] [-DSTDERR=regex that standard error must match]
+set(command ${VORLO} run ${SWITCHES} ${SCRIPT})
+if(EMULATOR)
+  set(command ${EMULATOR} ${command})
+endif()
+execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
+                TIMEOUT 120)
+string(REPLACE "\r" "" out "${out}")
+string(REPLACE "\r" "" err "${err}")
+file(READ ${EXPECTED} expected)
+if(NOT DEFINED EXIT)
+  set(EXIT 0)
+endif()
+if(NOT "${status}" STREQUAL "${EXIT}")
+  message(FATAL_ERROR "exit status ${status}, expected ${EXIT}\nstdout:\n${out}\nstderr:\n${err}")
+endif()
+if(NOT out STREQUAL expected)
+  message(FATAL_ERROR "standard output differs\n--- expected\n${expected}--- got\n${out}--- stderr\n${err}")
+endif()
+if(DEFINED STDERR AND NOT err MATCHES "${STDERR}")
+  message(FATAL_ERROR "standard error does not match '${STDERR}':\n${err}")
+endif()
+if(NOT DEFINED STDERR AND NOT err STREQUAL "")
+  message(FATAL_ERROR "unexpected standard error:\n${err}")
+endif()
