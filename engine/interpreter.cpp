@@ -40,15 +40,20 @@ constexpr ptrdiff_t kMinFreeSlots = 10;
 // Every instruction that does not check the stack itself pushes at most two values; the check made
 // before each instruction keeps this many slots free.
 constexpr ptrdiff_t kInstructionReserve = 3;
-// A frame of a run always holds at least this many slots below the stack top (function value, one
-// slot, `this`, the header), so code that pops further is malformed.
-constexpr ptrdiff_t kFrameFloor = 8;
-
 struct Registers {
   const uint32_t* ip;
   ScriptValue* sp;
   ScriptValue* fp;
+  ScriptValue* ceiling;  // the run's function-value slot: its outermost frame's slots lie below it
 };
+
+// Frame headers hold the only pointers on the stack, so no instruction may read or write them as
+// values, whatever an image asks: operands are taken only from below the header (fp - 4), and frame
+// slots only up to the caller's operands (below the caller's header) or, for the outermost frame, up
+// to the run's function value.
+inline ScriptValue* slotLimit(const ScriptValue* fp, ScriptValue* ceiling) {
+  return fp[0].bits ? static_cast<ScriptValue*>(fp[0].asPointer()) - 4 : ceiling - 1;
+}
 
 inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFrameLink, p); }
 inline WithList* withListOf(ScriptValue* fp) { return static_cast<WithList*>(fp[-2].asPointer()); }
@@ -115,7 +120,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   ScriptValue* sp = r.sp;
   ScriptValue* fp = r.fp;
   ScriptValue* const lowest = vm->stack + kInstructionReserve;
-  ScriptValue* const highest = stackTop(vm) - kFrameFloor;
+  ScriptValue* const ceiling = r.ceiling;
   ExecutionState& exec = vm->exec;
   uint32_t op = 0;
 
@@ -125,10 +130,9 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   do {                                                                     \
     vm->stackPointer = sp;                                                 \
     exec.savedIp = ip;                                                     \
-    if (size_t(sp - lowest) > size_t(highest - lowest)) {                  \
-      if (sp < lowest) stackOverflow(vm);                                  \
-      badCode(vm);                                                         \
-    }                                                                      \
+    op = *ip & 0xFF;                                                       \
+    if (sp < lowest) stackOverflow(vm);                                    \
+    if (sp + pops[op] > fp - 4) badCode(vm);                               \
   } while (0)
 #define SAVE_REGS() (r.ip = ip, r.sp = sp, r.fp = fp)
 #define LOAD_REGS() (ip = r.ip, sp = r.sp, fp = r.fp)
@@ -136,12 +140,23 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define PUSH(v) (*sp-- = (v))
 #define JUMP_BY(rel) (ip += int32_t(rel))
 #define CHECK_SPAN(n) \
-  if ((n) < 0 || sp + (n) > highest) badCode(vm)
+  if ((n) < 0 || sp + (n) > fp - 4) badCode(vm)
+#define SLOT_CHECK(k, p) \
+  if ((k) < 0 || (p) > slotLimit(fp, ceiling)) badCode(vm)
+  // A call's count slot must describe values of this frame (negative counts carry literal elements).
+#define ARGS_CHECK()                                                     \
+  do {                                                                   \
+    int64_t room = (fp - 4) - (sp + 2);                                  \
+    int64_t count = sp[2].asInt();                                       \
+    if (!sp[2].is(KindInteger) || count > room || -count > room) badCode(vm); \
+  } while (0)
+  static uint8_t pops[256];
 
 #if VORLO_COMPUTED_GOTO
   static void* table[256];
   static bool tableReady = false;
   if (!tableReady) {
+    for (int i = 0; i < 256; i++) pops[i] = isOpcode(i) ? uint8_t(opcodeInfo(i).pops) : 0;
     for (auto& t : table) t = &&L_bad;
 #define OPCODE_ENTRY(name) table[name] = &&L_##name;
 #include "engine/opcode_list.h"
@@ -150,11 +165,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   }
 #define OP(name) L_##name
 #define OP_BAD L_bad
-#define NEXT()              \
-  do {                      \
-    SYNC();                 \
-    op = *ip++;             \
-    goto* table[op & 0xFF]; \
+#define NEXT()      \
+  do {              \
+    SYNC();         \
+    ip++;           \
+    goto* table[op]; \
   } while (0)
   NEXT();
   {
@@ -162,10 +177,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define OP(name) case name
 #define OP_BAD default
 #define NEXT() continue
+  for (int i = 0; i < 256; i++) pops[i] = isOpcode(i) ? uint8_t(opcodeInfo(i).pops) : 0;
   for (;;) {
     SYNC();
-    op = *ip++;
-    switch (op & 0xFF) {
+    ip++;
+    switch (op) {
 #endif
 
     OP(OpNop) : NEXT();
@@ -188,6 +204,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpDropUnder) : {
       int32_t b = int32_t(OPERAND());
       CHECK_SPAN(b);
+      CHECK_SPAN(b + 1);  // the top and the b values under it
       ScriptValue t = sp[1];
       sp += b;
       sp[1] = t;
@@ -224,8 +241,10 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       PUSH(vm->constants.values[index]);
       NEXT();
     }
-    OP(OpAdd2) : sp[1].bits += 2; NEXT();
-    OP(OpInc) : sp[1].bits += 1; NEXT();
+    // The payload grows whatever the kind, except that a reference is never turned into another
+    // address (compiled code uses these on integers only).
+    OP(OpAdd2) : if (sp[1].isHeapKind()) badCode(vm); sp[1].bits += 2; NEXT();
+    OP(OpInc) : if (sp[1].isHeapKind()) badCode(vm); sp[1].bits += 1; NEXT();
 
     // --- variables ---
     OP(OpLoadGlobal) : PUSH(loadGlobal(vm, OPERAND())); NEXT();
@@ -248,21 +267,21 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpLoadSlot) : {
       int32_t k = int32_t(OPERAND());
       ScriptValue* p = fp + k + 1;
-      if (k < 0 || p >= stackTop(vm)) badCode(vm);
+      SLOT_CHECK(k, p);
       PUSH(*p);
       NEXT();
     }
     OP(OpStoreSlot) : {
       int32_t k = int32_t(OPERAND());
       ScriptValue* p = fp + k + 1;
-      if (k < 0 || p >= stackTop(vm)) badCode(vm);
+      SLOT_CHECK(k, p);
       *p = sp[1];
       sp++;
       NEXT();
     }
     OP(OpLoadArgX) : {
       ScriptValue* p = sp[1].is(KindInteger) ? fp + sp[1].asInt() + 1 : nullptr;
-      sp[1] = p && p > fp && p < stackTop(vm) ? *p : ScriptValue::undefined();
+      sp[1] = p && p > fp && p <= slotLimit(fp, ceiling) ? *p : ScriptValue::undefined();
       NEXT();
     }
     OP(OpLocals) : {
@@ -277,9 +296,9 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       int64_t c = sp[1].asInt();
       sp++;
       if (c < 2) c = 2;  // `this` and the count are always there
+      if (c > slotLimit(fp, ceiling) - fp) c = slotLimit(fp, ceiling) - fp;  // what the caller really pushed
       if (c < b) {
         int64_t d = b - c;
-        if (fp + c >= stackTop(vm)) badCode(vm);
         if (sp - d - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
         ScriptValue* block = sp + 1;
         std::memmove(block - d, block, size_t(fp + c - sp) * sizeof(ScriptValue));
@@ -356,7 +375,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpReleaseSlot) : {
       int32_t k = int32_t(OPERAND());
       ScriptValue* p = fp + k + 1;
-      if (k < 0 || p >= stackTop(vm)) badCode(vm);
+      SLOT_CHECK(k, p);
       if (p->is(KindNative)) {
         releaseNativeData(p->asNative());
         *p = ScriptValue::undefined();
@@ -559,6 +578,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     // --- calls ---
     OP(OpCallName) : {
       Atom name = OPERAND();
+      ARGS_CHECK();
       if (WithList* w = withListOf(fp)) {
         for (uint64_t i = 0; i < w->count; i++) {
           ScriptValue result, function;
@@ -584,6 +604,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
     OP(OpCall) : {
     callValue:
+      ARGS_CHECK();
       ScriptValue result, function;
       CallOutcome outcome = resolveCall(vm, sp[1], sp + 2, &result, &function);
       sp[1] = ScriptValue::null();
@@ -601,6 +622,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
     OP(OpCallMethod) : {
       Atom name = OPERAND();
+      ARGS_CHECK();
       ScriptValue result, function;
       CallOutcome outcome = resolveMethod(vm, sp[1], name, sp + 2, &result, &function);
       if (outcome == CallOutcome::Done) {
@@ -618,6 +640,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpNew) : {
+      ARGS_CHECK();
       if (sp[1].is(KindFunction)) {
         ScriptValue function = sp[1];
         sp[1] = newConstructedObject(vm, function.asFunction());
@@ -657,6 +680,9 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       fp = callerFp;
       ip = returnIp;
       exec.runningCode.pop_back();
+      // Handlers the returning function left installed would resume in a frame that is gone.
+      while (exec.errorFrames.size() > frameBase && exec.errorFrames.back().codeDepth > exec.runningCode.size())
+        exec.errorFrames.pop_back();
       NEXT();
     }
     OP(OpEnd) : {
@@ -678,6 +704,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef PUSH
 #undef JUMP_BY
 #undef CHECK_SPAN
+#undef SLOT_CHECK
+#undef ARGS_CHECK
 #undef OP
 #undef OP_BAD
 #undef NEXT
@@ -734,7 +762,7 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
   fp[-1] = ScriptValue::make(KindFrameInfo, 0);
   fp[-2] = frameLink(nullptr);
   fp[-3] = frameLink(nullptr);
-  Registers r{code->code, fp - 4, fp};
+  Registers r{code->code, fp - 4, fp, entrySp};
   vm->stackPointer = r.sp;
 
   auto leave = [&] {

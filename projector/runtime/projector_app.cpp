@@ -5,12 +5,17 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <cstdio>
+
 #include "projector/app_archive.h"
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
 #include "projector/settings_load.h"
 #include "projector/work_folder.h"
 #include "projector/runtime/resource_ids.h"
+#include "engine/embed.h"
+#include "engine/trace.h"
+#include "stdlib/registry.h"
 
 namespace vorlo {
 namespace {
@@ -29,6 +34,30 @@ std::wstring firstArgument() {
 
 class OwnerWindow : public fw::Window {};
 
+// Test hook: with VORLO_TRACE_FILE set, the trace output goes to that file (lines appended, CR LF
+// ended) before any script runs, so end-to-end tests can watch scripts that have no file classes
+// to write with. Without it trace output is discarded until a script opens a trace file.
+std::FILE* gTestTraceFile = nullptr;
+
+void traceToTestFile(void*, std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), gTestTraceFile);
+  std::fputs("\r\n", gTestTraceFile);
+  std::fflush(gTestTraceFile);
+}
+
+void openTestTraceFile() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"VORLO_TRACE_FILE", path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || gTestTraceFile) return;
+  gTestTraceFile = _wfopen(path, L"ab");
+  if (gTestTraceFile) setTraceSink(traceToTestFile, nullptr);
+}
+
+// Runs a packaged image in `engine`; failures of the run end it and nothing else.
+void runPackagedImage(Engine* engine, const std::vector<uint8_t>& image) {
+  runImageBuffer(engine, image.data(), image.size());
+}
+
 }  // namespace
 
 ProjectorApp::ProjectorApp() : resources_(moduleResources()), scripts_(*resources_) {}
@@ -39,11 +68,14 @@ void ProjectorApp::runInstallScript(const char* name) {
   OleInitialize(nullptr);
   try {
     auto image = readPackedResource(*resources_, name, res::kScripts);
-    // A script machine runs the image here once the engine is embedded; until then the packaged
-    // script is fetched and decoded, and nothing else happens.
-    (void)image;
-  } catch (const CProjectorException&) {
-    // A missing install script is normal.
+    // A fresh machine with the default options runs the script to completion and goes.
+    Engine* engine = image ? createStandardEngine() : nullptr;
+    if (engine) {
+      runPackagedImage(engine, *image);
+      destroyEngine(engine);
+    }
+  } catch (...) {
+    // A missing install script is normal; nothing the script does stops the install step.
   }
   OleUninitialize();
   WSACleanup();
@@ -132,7 +164,19 @@ void ProjectorApp::showStartMovie() {
   ShowWindow(frame, SW_SHOW);
 }
 
+// The Vorlo_Run command: the script machine is created on the first run; the named packaged script
+// runs in it. False when there is no such script or no machine.
+bool ProjectorApp::runScript(const char* name) {
+  const std::vector<uint8_t>* image = scripts_.find(name);
+  if (!image) return false;
+  if (!engine_) engine_ = createStandardEngine();
+  if (!engine_) return false;
+  runPackagedImage(engine_, *image);
+  return true;
+}
+
 bool ProjectorApp::initInstance() {
+  openTestTraceFile();
   // 1. Command line: the install switches run a packaged script instead of the projector.
   std::wstring first = firstArgument();
   for (size_t i = 0; i < 2; ++i) {
@@ -174,8 +218,11 @@ bool ProjectorApp::initInstance() {
   readMovieListResource();
   // 13-15. Owner window and main frame.
   if (!createWindows()) return false;
-  // 16. The start-up script "Initialize" runs here once the script machine exists; a boolean false
-  //     result will end the program.
+  // 16. The start-up script; a boolean false result ends the program before the window is shown.
+  if (runScript("Initialize")) {
+    const ScriptValue& result = engine_->vm->result;
+    if (result.is(KindBoolean) && !result.asBool()) return false;
+  }
   // 17-19. Speaker mute, menus and system keys, and the tray icon follow the settings.
   // 20. Start movie and the frame shown.
   showStartMovie();
@@ -187,6 +234,9 @@ bool ProjectorApp::initInstance() {
 
 int ProjectorApp::exitInstance() {
   if (installHookResult_ == 0) {
+    // Quitting destroys the script machine (every finalizer runs).
+    destroyEngine(engine_);
+    engine_ = nullptr;
     setErrorSink({});
     settings_ = ProjectorSettings{};
     movieList_ = MovieList{};

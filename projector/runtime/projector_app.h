@@ -15,6 +15,8 @@
 
 namespace vorlo {
 
+struct Engine;
+
 class ProjectorApp : public fw::WinApp {
  public:
   ProjectorApp();
@@ -33,6 +35,7 @@ class ProjectorApp : public fw::WinApp {
  private:
   // Runs the packaged install script named by the switch; the process then ends.
   void runInstallScript(const char* name);
+  bool runScript(const char* name);
   bool readApplicationId();
   void unpackMasks();
   void readMovieListResource();
@@ -55,6 +58,7 @@ class ProjectorApp : public fw::WinApp {
   std::unique_ptr<fw::Window> owner_;
   std::unique_ptr<MainFrame> frame_;
   HACCEL accelerators_ = nullptr;
+  Engine* engine_ = nullptr;  // the script machine, from the first script run to the quit
 };
 
 }  // namespace vorlo

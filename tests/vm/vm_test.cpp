@@ -10,9 +10,13 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include <algorithm>
+#include <memory>
 
 #include "engine/compiler.h"
 #include "engine/embed.h"
+#include "engine/image.h"
+#include "engine/opcodes.h"
 #include "engine/object.h"
 #include "engine/source_stream.h"
 #include "engine/string.h"
@@ -251,6 +255,62 @@ TEST(VmOptions, CompileFlagsFollowTheOptionBits) {
   options.userValue = 9;
   options.flags = 0x20 | 0x1000 | 0x2000;
   EXPECT_EQ(compileFlagsFor(options), 0x1u | 0x4u | 0x100000u | 0x200000u);
+}
+
+}  // namespace
+}  // namespace vorlo
+
+namespace vorlo {
+namespace {
+
+// Images that pass the reader but whose code misuses the stack (pops past its frame, slots beyond
+// its arguments, calls with counts that lie) end with a runtime error, never with a crash: every
+// instruction of a small program is replaced by every other instruction of the same size and
+// operand kind, and every byte operand by a spread of values. (The program has no loops: a mutation
+// may loop for ever, which is no fault of the machine.)
+TEST_F(VmTest, MutatedCodeNeverEscapesItsFrame) {
+  std::vector<uint8_t> image = compileToImage(
+      vm, "function f(a, b) { var x = a; with (b) { x = x + a; } try { throw x; } catch (e) { return e; } }"
+          "function g(a) { this.a = a; return a; }"
+          "r = f('p', new g('q')); r = r + g('s', 2) + ('ab'[1] === 98); r;");
+  std::unique_ptr<BytecodeImage> decoded = readImage(image.data(), image.size());
+  ASSERT_NE(decoded, nullptr);
+  auto at = std::search(image.begin(), image.end(), decoded->code.begin(), decoded->code.end());
+  ASSERT_NE(at, image.end());
+  size_t codeOffset = size_t(at - image.begin());
+  std::vector<int> plain, withByte;
+  for (int op = kFirstOpcode; op <= kLastOpcode; op++) {
+    if (op == OpHalt) continue;
+    if (opcodeInfo(op).operand == OperandNone) plain.push_back(op);
+    if (opcodeInfo(op).operand == OperandByte) withByte.push_back(op);
+  }
+  int runs = 0;
+  forEachInstruction(*decoded, 0, uint32_t(decoded->code.size()), [&](uint32_t offset, int op, int64_t, int) {
+    size_t where = codeOffset + offset;
+    std::vector<uint8_t> mutated = image;
+    if (opcodeInfo(op).operand == OperandNone) {
+      for (int other : plain) {
+        mutated[where] = uint8_t(other);
+        runImageBuffer(engine, mutated.data(), mutated.size());
+        runs++;
+      }
+    } else if (opcodeInfo(op).operand == OperandByte) {
+      for (int other : withByte) {
+        for (int value : {-128, -5, -2, -1, 0, 1, 2, 3, 5, 9, 40, 127}) {
+          mutated[where] = uint8_t(other);
+          mutated[where + 1] = uint8_t(int8_t(value));
+          runImageBuffer(engine, mutated.data(), mutated.size());
+          runs++;
+        }
+      }
+    }
+    EXPECT_EQ(vm->exec.errorFrames.size(), 0u);
+  });
+  EXPECT_GT(runs, 1000);
+  // The engine is still sound afterwards.
+  lines.clear();
+  EXPECT_EQ(run("trace('sound');"), 1);
+  EXPECT_EQ(lines, std::vector<std::string>{"sound"});
 }
 
 }  // namespace
