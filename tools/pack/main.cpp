@@ -23,8 +23,8 @@ const char kUsage[] =
     "  --list PACKAGE      show the resources and the archive tree of a package\n"
     "  -h, --help          this text\n";
 
-// $VORLO_RUNTIME, else runtime/vorlo.exe beside vorlo-pack or beside its folder (the runtime lives
-// apart from the tools because the `vorlo` tool has the same file name).
+// $VORLO_RUNTIME, else runtime/vorlo.exe beside vorlo-pack or beside its folder (where the builds put
+// the runtime, apart from the tools).
 std::string defaultRuntime() {
   std::string env = vorlo::os::getEnv("VORLO_RUNTIME");
   if (!env.empty()) return env;
