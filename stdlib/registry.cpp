@@ -1,6 +1,11 @@
 #include "stdlib/registry.h"
 
+#include "stdlib/array.h"
+#include "stdlib/builtins.h"
+#include "stdlib/date.h"
 #include "stdlib/globals.h"
+#include "stdlib/math.h"
+#include "stdlib/regexp.h"
 
 namespace vorlo {
 
@@ -20,6 +25,16 @@ using Registration = void (*)(ScriptVM* vm);
 //      DiskInfo; DesktopToy; DataFile; Form; Struct, StructArray; ScriptHost
 constexpr Registration kRegistrations[] = {
     registerGlobals,
+    registerDate,
+    registerMath,
+    registerRegExp,
+    registerArray,
+    registerBoolean,
+    registerFunction,
+    registerNumber,
+    registerString,
+    registerObject,
+    registerUriFunctions,
 };
 
 }  // namespace

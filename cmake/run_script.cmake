@@ -1,6 +1,14 @@
 # Runs one script with `vorlo run` and compares what it printed with the expected output.
 #   -DVORLO=tool -DEMULATOR=runner-or-empty -DSCRIPT=file.vos -DEXPECTED=file.out
 #   [-DSWITCHES=...] [-DEXIT=0|1] [-DSTDERR=regex that standard error must match]
+#   [-DENVIRONMENT=VAR=value;...] (set for the script's process)
+foreach(assignment IN LISTS ENVIRONMENT)
+  string(FIND "${assignment}" "=" eq)
+  string(SUBSTRING "${assignment}" 0 ${eq} var)
+  math(EXPR eq "${eq} + 1")
+  string(SUBSTRING "${assignment}" ${eq} -1 val)
+  set(ENV{${var}} "${val}")
+endforeach()
 set(command ${VORLO} run ${SWITCHES} ${SCRIPT})
 if(EMULATOR)
   set(command ${EMULATOR} ${command})

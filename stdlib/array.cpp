@@ -1,0 +1,7 @@
+#include "stdlib/array.h"
+
+namespace vorlo {
+
+void registerArray(ScriptVM*) {}
+
+}  // namespace vorlo

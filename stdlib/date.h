@@ -1,0 +1,9 @@
+// The Date class.
+#pragma once
+
+namespace vorlo {
+
+struct ScriptVM;
+void registerDate(ScriptVM* vm);
+
+}  // namespace vorlo

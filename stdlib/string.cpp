@@ -1,0 +1,7 @@
+#include "stdlib/builtins.h"
+
+namespace vorlo {
+
+void registerString(ScriptVM*) {}
+
+}  // namespace vorlo

@@ -1,0 +1,7 @@
+#include "stdlib/builtins.h"
+
+namespace vorlo {
+
+void registerUriFunctions(ScriptVM*) {}
+
+}  // namespace vorlo
