@@ -69,6 +69,7 @@ bool protectedEntry(ScriptVM* vm, Body&& body) {
 void runLoadedImage(ScriptVM* vm, BytecodeImage& image) {
   ImageLoadContext context;
   context.anonymousCounter = &vm->exec.anonymousCounter;
+  context.makeRegExp = vm->hooks.makeRegExp;
   CompiledFunction* main = loadImage(vm, image, context);
   vm->result = ScriptValue::undefined();
   if (!main) return;

@@ -53,6 +53,9 @@ struct EngineHooks {
   // native code into scripts, a run ends with a collection.
   bool (*callFunction)(ScriptVM* vm, const ScriptValue& thisValue, const ScriptValue& function,
                        const ScriptValue* args, ScriptValue* result) = nullptr;
+  // Makes the value of a regular-expression constant of a loaded image (pattern text, flags 1 g,
+  // 2 i, 4 m); installed by the RegExp class. Without it such a constant loads as its source text.
+  ScriptValue (*makeRegExp)(ScriptVM* vm, const char16_t* text, size_t length, int flags) = nullptr;
 };
 
 // A run of values linked into the VM by a scoped root (roots.h).
