@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/convert.h"
+#include "engine/pin.h"
 #include "engine/string.h"
 #include "engine/symbols.h"
 #include "engine/tables.h"
@@ -15,6 +16,7 @@ namespace {
 struct ClassData {
   std::vector<Atom> atoms;
   std::span<const Member> members;
+  ScriptValue classObject;  // pinned for the life of the machine
 };
 
 const Member* findMember(const NativeClass* cls, Atom name) {
@@ -31,7 +33,7 @@ int tableMethod(ScriptVM* vm, NativeClass* cls, void* self, Atom name, ScriptVal
   if (!m || !m->method) return 0;
   MemberCall call{vm, cls, self, result, args};
   m->method(call);
-  return 1;
+  return call.handled ? 1 : 0;
 }
 
 int tableProperty(ScriptVM* vm, NativeClass* cls, void* self, Atom name, int isWrite, ScriptValue* value) {
@@ -78,6 +80,8 @@ NativeClass* registerClass(ScriptVM* vm, const ClassDef& def) {
   if (def.name) {
     ScriptValue classObject;
     makeInstance(vm, cls, nullptr, &classObject);
+    pinValue(vm, classObject);
+    data->classObject = classObject;
     setGlobal(vm, intern(vm, def.name), classObject);
   }
   return cls;
@@ -97,6 +101,11 @@ void makeInstance(ScriptVM* vm, NativeClass* cls, void* data, ScriptValue* resul
   *result = ScriptValue::native(newNativeObject(vm, cls, data));
 }
 
+ScriptValue classObjectOf(const NativeClass* cls) {
+  if (cls->classDataRelease != releaseClassData) return ScriptValue::undefined();
+  return static_cast<const ClassData*>(cls->classData)->classObject;
+}
+
 std::span<const Atom> memberAtoms(const NativeClass* cls) {
   if (cls->classDataRelease != releaseClassData) return {};
   return static_cast<const ClassData*>(cls->classData)->atoms;
@@ -113,6 +122,17 @@ void setStringFromAnsi(ScriptVM* vm, ScriptValue* result, const char* text, size
 
 void setString(ScriptVM* vm, ScriptValue* result, const char16_t* chars, size_t length) {
   *result = ScriptValue::string(newOwnedString(vm, chars, length));
+}
+
+void setText(ScriptVM* vm, ScriptValue* result, std::string_view ascii) {
+  ScriptString* s = newStringBuffer(vm, ascii.size());
+  char16_t* chars = mutableChars(s);
+  for (size_t i = 0; i < ascii.size(); i++) chars[i] = static_cast<unsigned char>(ascii[i]);
+  *result = ScriptValue::string(s);
+}
+
+void setText(ScriptVM* vm, ScriptValue* result, std::u16string_view text) {
+  *result = ScriptValue::string(newOwnedString(vm, text.data(), text.size()));
 }
 
 void setStaticString(ScriptVM* vm, ScriptValue* result, const char16_t* chars, size_t length) {

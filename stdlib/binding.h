@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "engine/native.h"
 #include "engine/value.h"
@@ -18,6 +19,7 @@ struct MemberCall {
   void* self;  // native data; null on the class object and on data-less instances
   ScriptValue* result;
   const ScriptValue* args;  // ArgList
+  bool handled = true;      // a member clears it to answer as if the class did not know the name
 
   int64_t count() const { return argCount(args); }
   bool has(int64_t i) const { return i < count(); }
@@ -63,10 +65,25 @@ void registerGlobalFunctions(ScriptVM* vm, std::span<const GlobalFunction> funct
 // An instance of cls with native data (null: no data, no own property object).
 void makeInstance(ScriptVM* vm, NativeClass* cls, void* data, ScriptValue* result);
 
+// The class object a named class was bound to at registration (it stays alive whatever happens to
+// the global later); undefined for other classes.
+ScriptValue classObjectOf(const NativeClass* cls);
+
 // The member Atoms of a class registered here (empty for other classes).
 std::span<const Atom> memberAtoms(const NativeClass* cls);
 
 // Argument and result helpers.
+// The receiver of a value-kind class's member (null on the class object).
+inline const ScriptValue* selfValue(const MemberCall& call) {
+  return static_cast<const ScriptValue*>(call.self);
+}
+inline bool isInteger(const ScriptValue& v) { return v.kind == KindInteger; }
+inline bool isNumberKind(const ScriptValue& v) {
+  return v.kind == KindInteger || v.kind == KindFloat || v.kind == KindNaN;
+}
+// A result string holding ASCII or UTF-16 text.
+void setText(ScriptVM* vm, ScriptValue* result, std::string_view ascii);
+void setText(ScriptVM* vm, ScriptValue* result, std::u16string_view text);
 std::string toAnsiText(ScriptVM* vm, const ScriptValue& value);
 void setStringFromAnsi(ScriptVM* vm, ScriptValue* result, const char* text, size_t length);
 void setString(ScriptVM* vm, ScriptValue* result, const char16_t* chars, size_t length);
