@@ -78,13 +78,12 @@ void runLoadedImage(ScriptVM* vm, BytecodeImage& image) {
 }
 
 // Compiles and runs a source. -1: no image; 0: the run failed; 1: success.
-int compileAndRun(Engine* engine, SourceStream& source) {
-  ScriptVM* vm = engine->vm;
+int compileAndRun(ScriptVM* vm, uint32_t compileFlags, SourceStream& source) {
   vm->exec.longMessage.clear();
   int status = -1;
   bool ok = protectedEntry(vm, [&] {
     CompileOutput out;
-    bool compiled = compileScript(vm, source, compileFlagsFor(engine->options), out);
+    bool compiled = compileScript(vm, source, compileFlags, out);
     if (out.messages.size() >= kMessageBufferSize) vm->exec.longMessage = out.messages;
     if (!compiled) return;
     std::unique_ptr<BytecodeImage> image = readImage(out.image.data(), out.image.size());
@@ -208,8 +207,18 @@ int runText(Engine* engine, const char* text, size_t length) {
   std::string copy(text ? text : "", text ? length : 0);
   engine->vm->message[0] = 0;
   MemorySource source(copy);
-  int status = compileAndRun(engine, source);
+  int status = compileAndRun(engine->vm, compileFlagsFor(engine->options), source);
   return status == 1 ? 1 : 0;
+}
+
+int runTextInMachine(ScriptVM* vm, const char* text, size_t length) {
+  std::string copy(text ? text : "", text ? length : 0);
+  vm->message[0] = 0;
+  MemorySource source(copy);
+  VMOptions options;
+  options.userValue = vm->userValue;
+  options.flags = vm->flags;
+  return compileAndRun(vm, compileFlagsFor(options), source) == 1 ? 1 : 0;
 }
 
 int runSourceFile(Engine* engine, const char* path) {
@@ -222,7 +231,7 @@ int runSourceFile(Engine* engine, const char* path) {
     std::snprintf(vm->message + used, sizeof vm->message - used, "%s", line.c_str());
     return -1;
   }
-  return compileAndRun(engine, *source);
+  return compileAndRun(vm, compileFlagsFor(engine->options), *source);
 }
 
 int runImageFile(Engine* engine, const char* path) {

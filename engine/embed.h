@@ -31,6 +31,8 @@ uint32_t compileFlagsFor(const VMOptions& options);
 // missing or malformed image); -1 for a source file that cannot be opened or compiled; and 0 too
 // when the run failed with a runtime error or an uncaught THROW (runFailed tells the two apart).
 int runText(Engine* engine, const char* text, size_t length);
+// The same for native code that has only the machine (the compile options come from its flags).
+int runTextInMachine(ScriptVM* vm, const char* text, size_t length);
 int runSourceFile(Engine* engine, const char* path);
 int runImageFile(Engine* engine, const char* path);
 int runImageBuffer(Engine* engine, const uint8_t* bytes, size_t length);
