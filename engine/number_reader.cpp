@@ -13,7 +13,31 @@ int digitValue(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
   if (c >= u'a' && c <= u'z') return c - u'a' + 10;
   if (c >= u'A' && c <= u'Z') return c - u'A' + 10;
-  return 99;
+  return -1;
+}
+
+// The correctly rounded double (ties to even) of a digit run in radix 2, 4, 8, 16 or 32.
+double roundPowerOfTwoDigits(std::u16string_view digits, int radix) {
+  int bitsPerDigit = radix == 2 ? 1 : radix == 4 ? 2 : radix == 8 ? 3 : radix == 16 ? 4 : 5;
+  std::string bits;
+  for (char16_t c : digits) {
+    int d = digitValue(c);
+    for (int b = bitsPerDigit - 1; b >= 0; b--) bits += char('0' + ((d >> b) & 1));
+  }
+  size_t first = bits.find('1');
+  if (first == std::string::npos) return 0;
+  bits.erase(0, first);
+  bits.insert(0, (4 - bits.size() % 4) % 4, '0');
+  std::string hex;
+  for (size_t i = 0; i < bits.size(); i += 4) {
+    int v = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 + (bits[i + 2] - '0') * 2 + (bits[i + 3] - '0');
+    hex += "0123456789abcdef"[v];
+  }
+  double d = 0;
+  auto [ptr, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), d, std::chars_format::hex);
+  (void)ptr;
+  if (ec == std::errc::result_out_of_range) return std::numeric_limits<double>::infinity();
+  return d;
 }
 
 size_t skipSpace(std::u16string_view text, size_t i) {
@@ -39,7 +63,10 @@ IntegerScan scanInteger(std::u16string_view text, int radix) {
   IntegerScan scan;
   size_t i = skipSpace(text, 0);
   bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i++] == u'-';
+    i = skipSpace(text, i);
+  }
   bool hexPrefix = i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X');
   if (radix == 0) {
     if (hexPrefix) radix = 16, i += 2;
@@ -54,7 +81,7 @@ IntegerScan scanInteger(std::u16string_view text, int radix) {
   double approx = 0;
   for (; i < text.size(); i++) {
     int d = digitValue(text[i]);
-    if (d >= radix) break;
+    if (d < 0 || d >= radix) break;
     approx = approx * radix + d;
     if (magnitude > (uint64_t(INT64_MAX) - d) / radix) overflow = true;
     else magnitude = magnitude * radix + d;
@@ -66,6 +93,9 @@ IntegerScan scanInteger(std::u16string_view text, int radix) {
     // Correctly rounded rather than accumulated.
     std::string digits(text.begin() + start, text.begin() + i);
     approx = parseAsciiDouble(digits);
+    if (std::isnan(approx)) approx = std::numeric_limits<double>::infinity();
+  } else if (overflow && (radix == 2 || radix == 4 || radix == 8 || radix == 16 || radix == 32)) {
+    approx = roundPowerOfTwoDigits(text.substr(start, i - start), radix);
   }
   scan.fits = !overflow;
   scan.value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
