@@ -30,7 +30,7 @@ const Member* findMember(const NativeClass* cls, Atom name) {
 
 int tableMethod(ScriptVM* vm, NativeClass* cls, void* self, Atom name, ScriptValue* result, const ScriptValue* args) {
   const Member* m = findMember(cls, name);
-  if (!m || !m->method) return 0;
+  if (!m || !m->method || (m->instanceOnly && !self)) return 0;
   MemberCall call{vm, cls, self, result, args};
   m->method(call);
   return call.handled ? 1 : 0;
@@ -38,7 +38,7 @@ int tableMethod(ScriptVM* vm, NativeClass* cls, void* self, Atom name, ScriptVal
 
 int tableProperty(ScriptVM* vm, NativeClass* cls, void* self, Atom name, int isWrite, ScriptValue* value) {
   const Member* m = findMember(cls, name);
-  if (!m || m->method) return 0;
+  if (!m || m->method || (m->instanceOnly && !self)) return 0;
   if (isWrite) {
     // A read-only property takes the write and keeps its value.
     if (m->set) m->set(vm, self, *value);

@@ -37,7 +37,12 @@ struct Member {
   MethodImpl method = nullptr;
   GetterImpl get = nullptr;
   SetterImpl set = nullptr;
+  bool instanceOnly = false;  // not a member of the class object (self null): left unhandled there
 };
+// A method that only instances (or values) have.
+constexpr Member instanceMethod(const char* name, MethodImpl method) {
+  return Member{name, method, nullptr, nullptr, true};
+}
 
 inline constexpr uint32_t kindBit(uint32_t kind) { return 1u << kind; }
 
