@@ -47,7 +47,7 @@ bool numberArg(const MemberCall& c, int64_t i, double* out) {
 // The functions of one number: always a float, NaN for no argument or a non-number.
 template <double (*F)(double)>
 void unary(MemberCall& c) {
-  double x;
+  double x = 0;
   *c.result = numberArg(c, 0, &x) ? ScriptValue::number(F(x)) : ScriptValue::nan();
 }
 
@@ -65,7 +65,7 @@ double sqrtOf(double x) { return std::sqrt(x); }
 double tanOf(double x) { return std::tan(x); }
 
 void atan2Of(MemberCall& c) {
-  double y, x;
+  double y = 0, x = 0;
   bool ok = numberArg(c, 0, &y);
   ok = numberArg(c, 1, &x) && ok;
   *c.result = ok ? ScriptValue::number(std::atan2(y, x)) : ScriptValue::nan();
@@ -92,7 +92,7 @@ void extreme(MemberCall& c) {
   double best = 0;
   bool nan = c.count() == 0;
   for (int64_t i = 0; i < c.count(); ++i) {
-    double v;
+    double v = 0;
     if (!numberArg(c, i, &v)) {
       nan = true;
       continue;
@@ -106,7 +106,7 @@ void randomOf(MemberCall& c) { *c.result = ScriptValue::number(nextRandom()); }
 
 // round(x): floor(x + 0.5) as a 32-bit integer; the infinities stay floats.
 void roundOf(MemberCall& c) {
-  double x;
+  double x = 0;
   if (!numberArg(c, 0, &x)) {
     *c.result = ScriptValue::nan();
   } else if (std::isinf(x)) {
