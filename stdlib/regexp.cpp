@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -177,20 +178,41 @@ bool compileInto(Instance& re, std::u16string_view pattern, int flags, Syntax sy
 
 enum class Outcome { Found, None, Failed };
 
+// A text being matched. A match from some position sees the text up to its first zero unit at or
+// after that position; scans through one text move forward, so the zero found last serves every
+// later position up to it and finding the zeros stays linear in the text's length.
+class Subject {
+ public:
+  explicit Subject(std::u16string_view text) : text(text) {}
+  std::u16string_view text;
+  size_t size() const { return text.size(); }
+  size_t runEnd(size_t from) {
+    if (from < searchedFrom_ || from > zero_) {
+      zero_ = std::min(text.find(u'\0', from), text.size());
+      searchedFrom_ = from;
+    }
+    return zero_;
+  }
+
+ private:
+  size_t searchedFrom_ = SIZE_MAX;
+  size_t zero_ = 0;
+};
+
 // Searches the text from `from` up to its first zero unit at or after `from` ("^" anchors at
 // `from`). On a match the slots hold positions in the whole text. A match the library gives up on
 // (too complex, out of stack) writes the error line and counts as Failed.
-Outcome searchFrom(const Instance& re, std::u16string_view text, size_t from, Slots* slots) {
+Outcome searchFrom(const Instance& re, Subject& subject, size_t from, Slots* slots) {
   if (!re.compiled) return Outcome::None;
-  from = std::min(from, text.size());
-  const char16_t* base = text.data();
-  std::u16string_view rest = untilZero(text.substr(from));
+  from = std::min(from, subject.size());
+  const char16_t* base = subject.text.data();
+  size_t end = subject.runEnd(from);
   rc::match_flag_type flags = rc::match_default;
   if (re.flags & kMultiline) flags |= rc::match_not_dot_newline;
   UnitMatch m;
   bool found;
   try {
-    found = boost::regex_search(base + from, base + from + rest.size(), m, *re.compiled, flags);
+    found = boost::regex_search(base + from, base + end, m, *re.compiled, flags);
   } catch (const boost::regex_error& e) {
     reportError(e.code());
     return Outcome::Failed;
@@ -214,16 +236,16 @@ Outcome searchFrom(const Instance& re, std::u16string_view text, size_t from, Sl
 
 int32_t clampIndex(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, INT32_MAX)); }
 
-size_t startOf(const Instance& re, std::u16string_view text) {
-  return std::min<size_t>(static_cast<size_t>(std::max<int32_t>(re.lastIndex, 0)), text.size());
+size_t startOf(const Instance& re, size_t length) {
+  return std::min<size_t>(static_cast<size_t>(std::max<int32_t>(re.lastIndex, 0)), length);
 }
 
 // exec and test: clears the class-wide slots and matches from lastIndex; moves lastIndex of a
 // global expression.
-Outcome execMatch(ClassState& state, Instance& re, std::u16string_view text) {
+Outcome execMatch(ClassState& state, Instance& re, Subject& subject) {
   state.slots.clear();
   Slots slots;
-  Outcome outcome = searchFrom(re, text, startOf(re, text), &slots);
+  Outcome outcome = searchFrom(re, subject, startOf(re, subject.size()), &slots);
   if (outcome != Outcome::Found) {
     if (re.flags & kGlobal) re.lastIndex = 0;
     return outcome;
@@ -272,8 +294,8 @@ void execCall(MemberCall& call) {
   ClassState& state = stateOf(call.vm);
   ValueRoot text(call.vm, chooseText(call.vm, state, call));
   if (!re->compiled) return;
-  if (execMatch(state, *re, viewOf(text.value)) == Outcome::Found)
-    *call.result = matchArray(call.vm, state, viewOf(text.value));
+  Subject subject(viewOf(text.value));
+  if (execMatch(state, *re, subject) == Outcome::Found) *call.result = matchArray(call.vm, state, subject.text);
 }
 
 void testCall(MemberCall& call) {
@@ -283,7 +305,8 @@ void testCall(MemberCall& call) {
   ClassState& state = stateOf(call.vm);
   ValueRoot text(call.vm, chooseText(call.vm, state, call));
   if (!re->compiled) return;
-  *call.result = ScriptValue::boolean(execMatch(state, *re, viewOf(text.value)) == Outcome::Found);
+  Subject subject(viewOf(text.value));
+  *call.result = ScriptValue::boolean(execMatch(state, *re, subject) == Outcome::Found);
 }
 
 void compileCall(MemberCall& call) {
@@ -579,8 +602,9 @@ void regExpMatch(ScriptVM* vm, const ScriptValue& text, const ScriptValue& regex
   state.input = copyOf(vm, text);
   state.slots.clear();
   std::u16string_view view = viewOf(text);
+  Subject subject(view);
   if (!(re->flags & kGlobal)) {
-    if (execMatch(state, *re, view) == Outcome::Found) *result = matchArray(vm, state, view);
+    if (execMatch(state, *re, subject) == Outcome::Found) *result = matchArray(vm, state, view);
     return;
   }
   ValueRoot matches(vm, newArrayValue(vm, 0));
@@ -588,7 +612,7 @@ void regExpMatch(ScriptVM* vm, const ScriptValue& text, const ScriptValue& regex
   // An empty match moves lastIndex on by one; past the end of the text nothing more can match.
   while (static_cast<size_t>(re->lastIndex) <= view.size()) {
     int32_t before = re->lastIndex;
-    if (execMatch(state, *re, view) != Outcome::Found) break;
+    if (execMatch(state, *re, subject) != Outcome::Found) break;
     arrayAppend(vm, matches.value.asArray(), substring(vm, view, state.slots.start[0], state.slots.end[0]));
     if (re->lastIndex == before) ++re->lastIndex;
   }
@@ -602,7 +626,8 @@ void regExpSearch(ScriptVM* vm, const ScriptValue& text, const ScriptValue& rege
   if (!re || !re->compiled || text.kind != KindString) return;
   ClassState& state = stateOf(vm);
   state.input = text;
-  if (execMatch(state, *re, viewOf(text)) == Outcome::Found) *result = ScriptValue::integer(state.slots.start[0]);
+  Subject subject(viewOf(text));
+  if (execMatch(state, *re, subject) == Outcome::Found) *result = ScriptValue::integer(state.slots.start[0]);
 }
 
 void regExpReplace(ScriptVM* vm, const ScriptValue& text, const ScriptValue& regexp, const ScriptValue& replacement,
@@ -621,13 +646,14 @@ void regExpReplace(ScriptVM* vm, const ScriptValue& text, const ScriptValue& reg
   state.input = kept[0];
   state.slots.clear();
   bool global = (re->flags & kGlobal) != 0;
-  size_t scan = global ? 0 : startOf(*re, view);
+  size_t scan = global ? 0 : startOf(*re, view.size());
+  Subject subject(view);
   std::u16string out(view.substr(0, scan));
   Slots last;
   bool matched = false;
   while (scan < view.size()) {
     Slots slots;
-    if (searchFrom(*re, view, scan, &slots) != Outcome::Found) break;
+    if (searchFrom(*re, subject, scan, &slots) != Outcome::Found) break;
     last = slots;
     matched = true;
     size_t start = static_cast<size_t>(slots.start[0]), end = static_cast<size_t>(slots.end[0]);
@@ -651,22 +677,23 @@ void regExpReplace(ScriptVM* vm, const ScriptValue& text, const ScriptValue& reg
 void regExpSplit(ScriptVM* vm, const ScriptValue& text, const ScriptValue& regexp, int64_t limit, ScriptValue* result) {
   ValueRoot pieces(vm, newArrayValue(vm, 0));
   *result = pieces.value;
-  if (limit == 0) return;
+  if (limit <= 0) return;
   std::u16string_view view = textOf(text);
   ScriptArray* a = pieces.value.asArray();
   Instance* re = regExpOf(vm, regexp);
+  Subject subject(view);
   int64_t made = 0;
   size_t p = 0, e = 0;
-  while (re && p <= view.size() && (limit < 0 || made < limit)) {
+  while (re && p <= view.size() && made < limit) {
     Slots slots;
-    if (searchFrom(*re, view, p, &slots) != Outcome::Found) break;
+    if (searchFrom(*re, subject, p, &slots) != Outcome::Found) break;
     size_t start = static_cast<size_t>(slots.start[0]), end = static_cast<size_t>(slots.end[0]);
     arrayAppend(vm, a, substring(vm, view, static_cast<int64_t>(e), static_cast<int64_t>(start)));
     ++made;
     e = end;
     p = (start == end && start == p) ? p + 1 : end;
   }
-  if (limit < 0 || made < limit) arrayAppend(vm, a, substring(vm, view, static_cast<int64_t>(e), static_cast<int64_t>(view.size())));
+  if (made < limit) arrayAppend(vm, a, substring(vm, view, static_cast<int64_t>(e), static_cast<int64_t>(view.size())));
 }
 
 }  // namespace vorlo
