@@ -63,9 +63,8 @@ struct Slots {
 
 // Class-wide state, one per machine: the last input and the slots of the last match.
 struct ClassState {
-  ScriptValue input;        // the last text matched (any value the script passed)
-  ScriptValue classObject;  // keeps the class alive for the expression literals of later loads
-  NativeClass* cls = nullptr;
+  ScriptValue input;  // the last text matched (any value the script passed)
+  NativeClass* cls = nullptr;  // the class object stays pinned, so the class lives as long
   Atom indexAtom = 0;
   Atom inputAtom = 0;
   Slots slots;
@@ -96,7 +95,6 @@ ClassState& stateOf(const ScriptVM* vm) {
 void markState(ScriptVM* vm, NativeClass*, void* self) {
   auto* state = static_cast<ClassState*>(self);
   markValue(vm, state->input);
-  markValue(vm, state->classObject);
 }
 
 void finalizeState(NativeClass*, void* self) {
@@ -588,7 +586,6 @@ void registerRegExp(ScriptVM* vm) {
   gTableProperty = cls->property;
   cls->property = property;
   state->cls = cls;
-  state->classObject = classObjectOf(cls);
   vm->hooks.makeRegExp = makeLiteral;
 }
 
