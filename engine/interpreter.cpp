@@ -1,5 +1,7 @@
 #include "engine/interpreter.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -11,6 +13,7 @@
 #include "engine/linker.h"
 #include "engine/location.h"
 #include "engine/native.h"
+#include "engine/object.h"
 #include "engine/opcodes.h"
 #include "engine/operators.h"
 #include "engine/properties.h"
@@ -98,25 +101,48 @@ void pushWith(ScriptVM* vm, ScriptValue* fp, const ScriptValue& value) {
   fp[-2] = frameLink(w);
 }
 
-// The script frame for `function`: the callee's slots are already in place above sp.
-void enterFunction(ScriptVM* vm, Registers& r, const ScriptValue& function) {
-  CompiledFunction* code = function.asFunction()->code;
-  ScriptValue* sp = r.sp;
-  if (sp - 4 - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
-  vm->exec.runningCode.push_back(code);
-  sp[0] = frameLink(r.fp);
-  sp[-1] = ScriptValue::make(KindFrameInfo, 0);
-  sp[-2] = frameLink(nullptr);
-  sp[-3] = frameLink(r.ip);
-  r.fp = sp;
-  r.sp = sp - 4;
-  r.ip = code->code;
+// Values each opcode takes from the stack (the opcode table's count; for the instructions whose use
+// depends on the operand, what the handler checks itself). Checked against the table once.
+constexpr int popsOf(int op) {
+  switch (op) {
+    case OpAdd2: case OpInc: case OpJTrueB: case OpJFalseB: case OpThrow: case OpPushWith:
+    case OpLoadArgX: case OpArgFix: case OpDelProp: case OpNew: case OpTypeof: case OpReturn:
+    case OpCall: case OpCallName: case OpCallMethod: case OpJTrue: case OpJFalse: case OpNot:
+    case OpNeg: case OpGetProp: case OpStoreLocal: case OpStoreSlot: case OpStoreGlobal: case OpPop:
+    case OpDup: case OpStoreName: case OpDelName: case OpReleaseGlobal: case OpReleaseLocal:
+    case OpReleaseSlot:
+      return 1;
+    case OpDelElem: case OpUshr: case OpShr: case OpShl: case OpXor: case OpOr: case OpAnd:
+    case OpMod: case OpDiv: case OpMul: case OpAdd: case OpSub: case OpSne: case OpSeq: case OpGe:
+    case OpLe: case OpGt: case OpLt: case OpNe: case OpEq: case OpNextItem: case OpGetElem:
+    case OpSetProp: case OpSwap:
+      return 2;
+    case OpSetElem:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+void checkPopCounts() {
+  for (int op = kFirstOpcode; op <= kLastOpcode; op++) {
+    if (popsOf(op) != opcodeInfo(op).pops) {
+      std::fprintf(stderr, "interpreter: operand count of %s disagrees with the opcode table\n",
+                   opcodeInfo(op).mnemonic);
+      std::abort();
+    }
+  }
 }
 
 // The interpreter loop. Returns when the outermost frame returns or END is reached, with the
 // result in vm->result.
+//
+// The machine's copy of the stack pointer and of the running instruction (what the collector, nested
+// runs and error locations read) is brought up to date only by the instructions that can call out,
+// allocate or fail: before anything that leaves the loop's own code. The rest run on registers.
 void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   const uint32_t* ip = r.ip;
+  const uint32_t* pc = ip;  // the instruction being run
   ScriptValue* sp = r.sp;
   ScriptValue* fp = r.fp;
   ScriptValue* const lowest = vm->stack + kInstructionReserve;
@@ -124,39 +150,59 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   ExecutionState& exec = vm->exec;
   uint32_t op = 0;
 
-  // Values the loop owns are on the stack; before anything that may call out (and so collect or
-  // raise) the stack pointer and instruction are saved in the VM.
-#define SYNC()                                                             \
-  do {                                                                     \
-    vm->stackPointer = sp;                                                 \
-    exec.savedIp = ip;                                                     \
-    op = *ip & 0xFF;                                                       \
-    if (sp < lowest) stackOverflow(vm);                                    \
-    if (sp + pops[op] > fp - 4) badCode(vm);                               \
+#define SYNC() (vm->stackPointer = sp, exec.savedIp = pc)
+#define BAD()     \
+  do {            \
+    SYNC();       \
+    badCode(vm);  \
   } while (0)
-#define SAVE_REGS() (r.ip = ip, r.sp = sp, r.fp = fp)
-#define LOAD_REGS() (ip = r.ip, sp = r.sp, fp = r.fp)
+  // The instruction's operands must lie below the frame header.
+#define NEED(op) \
+  if (sp + popsOf(op) > fp - 4) [[unlikely]] BAD()
+  // After an instruction that grew the stack: fewer than the reserve of free slots is an overflow,
+  // reported at the next instruction.
+#define PUSHED()                        \
+  if (sp < lowest) [[unlikely]] {       \
+    vm->stackPointer = sp;              \
+    exec.savedIp = ip;                  \
+    stackOverflow(vm);                  \
+  }
 #define OPERAND() (*ip++)
 #define PUSH(v) (*sp-- = (v))
 #define JUMP_BY(rel) (ip += int32_t(rel))
 #define CHECK_SPAN(n) \
-  if ((n) < 0 || sp + (n) > fp - 4) badCode(vm)
+  if ((n) < 0 || sp + (n) > fp - 4) BAD()
 #define SLOT_CHECK(k, p) \
-  if ((k) < 0 || (p) > slotLimit(fp, ceiling)) badCode(vm)
+  if ((k) < 0 || (p) > slotLimit(fp, ceiling)) BAD()
   // A call's count slot must describe values of this frame (negative counts carry literal elements).
-#define ARGS_CHECK()                                                     \
-  do {                                                                   \
-    int64_t room = (fp - 4) - (sp + 2);                                  \
-    int64_t count = sp[2].asInt();                                       \
-    if (!sp[2].is(KindInteger) || count > room || -count > room) badCode(vm); \
+#define ARGS_CHECK()                                                          \
+  do {                                                                        \
+    int64_t room = (fp - 4) - (sp + 2);                                       \
+    int64_t count = sp[2].asInt();                                            \
+    if (!sp[2].is(KindInteger) || count > room || -count > room) BAD();       \
   } while (0)
-  static uint8_t pops[256];
+  // A script call: the callee's slots are in place above sp.
+#define ENTER(functionValue)                                                  \
+  do {                                                                        \
+    CompiledFunction* code_ = (functionValue).asFunction()->code;             \
+    if (sp - 4 - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);           \
+    exec.runningCode.push_back(code_);                                        \
+    sp[0] = frameLink(fp);                                                    \
+    sp[-1] = ScriptValue::make(KindFrameInfo, 0);                             \
+    sp[-2] = frameLink(nullptr);                                              \
+    sp[-3] = frameLink(ip);                                                   \
+    fp = sp;                                                                  \
+    sp -= 4;                                                                  \
+    ip = code_->code;                                                         \
+  } while (0)
+#define MAYBE_COLLECT() \
+  if (vm->heap.bytesSinceCollection >= vm->heap.threshold) [[unlikely]] collectionPoint(vm)
 
 #if VORLO_COMPUTED_GOTO
   static void* table[256];
   static bool tableReady = false;
   if (!tableReady) {
-    for (int i = 0; i < 256; i++) pops[i] = isOpcode(i) ? uint8_t(opcodeInfo(i).pops) : 0;
+    checkPopCounts();
     for (auto& t : table) t = &&L_bad;
 #define OPCODE_ENTRY(name) table[name] = &&L_##name;
 #include "engine/opcode_list.h"
@@ -165,30 +211,36 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   }
 #define OP(name) L_##name
 #define OP_BAD L_bad
-#define NEXT()      \
-  do {              \
-    SYNC();         \
-    ip++;           \
-    goto* table[op]; \
+#define NEXT()           \
+  do {                   \
+    pc = ip;             \
+    op = *ip++ & 0xFF;   \
+    goto* table[op];     \
   } while (0)
+  PUSHED();
   NEXT();
   {
 #else
 #define OP(name) case name
 #define OP_BAD default
 #define NEXT() continue
-  for (int i = 0; i < 256; i++) pops[i] = isOpcode(i) ? uint8_t(opcodeInfo(i).pops) : 0;
+  static bool countsChecked = false;
+  if (!countsChecked) {
+    checkPopCounts();
+    countsChecked = true;
+  }
+  PUSHED();
   for (;;) {
-    SYNC();
-    ip++;
+    pc = ip;
+    op = *ip++ & 0xFF;
     switch (op) {
 #endif
 
     OP(OpNop) : NEXT();
 
     // --- stack ---
-    OP(OpDup) : sp[0] = sp[1]; sp--; NEXT();
-    OP(OpPop) : sp++; NEXT();
+    OP(OpDup) : NEED(OpDup); sp[0] = sp[1]; sp--; PUSHED(); NEXT();
+    OP(OpPop) : NEED(OpPop); sp++; NEXT();
     OP(OpPopN) : {
       int32_t b = int32_t(OPERAND());
       CHECK_SPAN(b);
@@ -196,6 +248,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpSwap) : {
+      NEED(OpSwap);
       ScriptValue t = sp[1];
       sp[1] = sp[2];
       sp[2] = t;
@@ -226,40 +279,60 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       }
       NEXT();
     }
-    OP(OpPush0) : PUSH(ScriptValue::integer(0)); NEXT();
-    OP(OpPush1) : PUSH(ScriptValue::integer(1)); NEXT();
-    OP(OpPush2) : PUSH(ScriptValue::integer(2)); NEXT();
-    OP(OpPush3) : PUSH(ScriptValue::integer(3)); NEXT();
-    OP(OpPushInt) : PUSH(ScriptValue::integer(int32_t(OPERAND()))); NEXT();
-    OP(OpPushUndef) : PUSH(ScriptValue::undefined()); NEXT();
-    OP(OpPushNull) : PUSH(ScriptValue::null()); NEXT();
-    OP(OpPushTrue) : PUSH(ScriptValue::boolean(true)); NEXT();
-    OP(OpPushFalse) : PUSH(ScriptValue::boolean(false)); NEXT();
+    OP(OpPush0) : PUSH(ScriptValue::integer(0)); PUSHED(); NEXT();
+    OP(OpPush1) : PUSH(ScriptValue::integer(1)); PUSHED(); NEXT();
+    OP(OpPush2) : PUSH(ScriptValue::integer(2)); PUSHED(); NEXT();
+    OP(OpPush3) : PUSH(ScriptValue::integer(3)); PUSHED(); NEXT();
+    OP(OpPushInt) : PUSH(ScriptValue::integer(int32_t(OPERAND()))); PUSHED(); NEXT();
+    OP(OpPushUndef) : PUSH(ScriptValue::undefined()); PUSHED(); NEXT();
+    OP(OpPushNull) : PUSH(ScriptValue::null()); PUSHED(); NEXT();
+    OP(OpPushTrue) : PUSH(ScriptValue::boolean(true)); PUSHED(); NEXT();
+    OP(OpPushFalse) : PUSH(ScriptValue::boolean(false)); PUSHED(); NEXT();
     OP(OpPushConst) : {
       uint32_t index = OPERAND();
-      if (index >= vm->constants.count) badCode(vm);
+      if (index >= vm->constants.count) BAD();
       PUSH(vm->constants.values[index]);
+      PUSHED();
       NEXT();
     }
     // The payload grows whatever the kind, except that a reference is never turned into another
     // address (compiled code uses these on integers only).
-    OP(OpAdd2) : if (sp[1].isHeapKind()) badCode(vm); sp[1].bits += 2; NEXT();
-    OP(OpInc) : if (sp[1].isHeapKind()) badCode(vm); sp[1].bits += 1; NEXT();
+    OP(OpAdd2) : NEED(OpAdd2); if (sp[1].isHeapKind()) BAD(); sp[1].bits += 2; NEXT();
+    OP(OpInc) : NEED(OpInc); if (sp[1].isHeapKind()) BAD(); sp[1].bits += 1; NEXT();
 
     // --- variables ---
-    OP(OpLoadGlobal) : PUSH(loadGlobal(vm, OPERAND())); NEXT();
-    OP(OpStoreGlobal) : setGlobal(vm, OPERAND(), sp[1]); sp++; NEXT();
+    OP(OpLoadGlobal) : {
+      Atom name = OPERAND();
+      if (name < vm->globals.count && !vm->globals.values[name].isUndefined()) {
+        PUSH(vm->globals.values[name]);
+      } else {
+        SYNC();
+        PUSH(loadGlobal(vm, name));
+      }
+      PUSHED();
+      NEXT();
+    }
+    OP(OpStoreGlobal) : {
+      NEED(OpStoreGlobal);
+      Atom name = OPERAND();
+      if (name < vm->globals.count)  // only interned names have globals
+        vm->globals.values[name] = sp[1].isUndefined() ? ScriptValue::undefined() : sp[1];
+      sp++;
+      NEXT();
+    }
     OP(OpLoadLocal) : {
       int32_t j = int32_t(OPERAND());
       ScriptValue* p = fp - 4 - j;
-      if (j < 0 || p <= sp) badCode(vm);
+      if (j < 0 || p <= sp) BAD();
       PUSH(*p);
+      PUSHED();
       NEXT();
     }
     OP(OpStoreLocal) : {
+      NEED(OpStoreLocal);
       int32_t j = int32_t(OPERAND());
       ScriptValue* p = fp - 4 - j;
-      if (j < 0 || p <= sp + 1) badCode(vm);
+      if (j < 0 || p <= sp + 1) BAD();
       *p = sp[1];
       sp++;
       NEXT();
@@ -269,9 +342,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       ScriptValue* p = fp + k + 1;
       SLOT_CHECK(k, p);
       PUSH(*p);
+      PUSHED();
       NEXT();
     }
     OP(OpStoreSlot) : {
+      NEED(OpStoreSlot);
       int32_t k = int32_t(OPERAND());
       ScriptValue* p = fp + k + 1;
       SLOT_CHECK(k, p);
@@ -280,6 +355,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpLoadArgX) : {
+      NEED(OpLoadArgX);
       ScriptValue* p = sp[1].is(KindInteger) ? fp + sp[1].asInt() + 1 : nullptr;
       sp[1] = p && p > fp && p <= slotLimit(fp, ceiling) ? *p : ScriptValue::undefined();
       NEXT();
@@ -287,11 +363,15 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpLocals) : {
       int32_t h = int32_t(OPERAND());
       if (h < 0) h = 0;
-      if (sp - h - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
+      if (sp - h - vm->stack + 1 < kMinFreeSlots) {
+        SYNC();
+        stackOverflow(vm);
+      }
       for (int32_t i = 0; i < h; i++) PUSH(ScriptValue::undefined());
       NEXT();
     }
     OP(OpArgFix) : {
+      NEED(OpArgFix);
       int32_t b = int32_t(OPERAND());
       int64_t c = sp[1].asInt();
       sp++;
@@ -299,7 +379,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       if (c > slotLimit(fp, ceiling) - fp) c = slotLimit(fp, ceiling) - fp;  // what the caller really pushed
       if (c < b) {
         int64_t d = b - c;
-        if (sp - d - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
+        if (sp - d - vm->stack + 1 < kMinFreeSlots) {
+          sp--;  // the state the instruction started from
+          SYNC();
+          stackOverflow(vm);
+        }
         ScriptValue* block = sp + 1;
         std::memmove(block - d, block, size_t(fp + c - sp) * sizeof(ScriptValue));
         for (int64_t k = c; k < b; k++) fp[k + 1 - d] = ScriptValue::undefined();
@@ -310,6 +394,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpLoadName) : {
+      SYNC();
       Atom name = OPERAND();
       if (WithList* w = withListOf(fp)) {
         for (uint64_t i = 0; i < w->count; i++) {
@@ -324,9 +409,12 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       }
       PUSH(loadGlobal(vm, name));
     loadNameDone:
+      PUSHED();
       NEXT();
     }
     OP(OpStoreName) : {
+      NEED(OpStoreName);
+      SYNC();
       Atom name = OPERAND();
       bool stored = false;
       if (WithList* w = withListOf(fp)) {
@@ -341,6 +429,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpDelName) : {
+      NEED(OpDelName);
+      SYNC();
       Atom name = OPERAND();
       if (WithList* w = withListOf(fp)) {
         for (uint64_t i = 0; i < w->count; i++)
@@ -350,6 +440,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpReleaseGlobal) : {
+      NEED(OpReleaseGlobal);
+      SYNC();
       Atom name = OPERAND();
       if (name < vm->globals.count) {
         ScriptValue& g = vm->globals.values[name];
@@ -362,6 +454,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpReleaseLocal) : {
+      NEED(OpReleaseLocal);
+      SYNC();
       int32_t j = int32_t(OPERAND());
       ScriptValue* p = fp - 4 - j;
       if (j < 0 || p <= sp + 1) badCode(vm);
@@ -373,6 +467,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpReleaseSlot) : {
+      NEED(OpReleaseSlot);
+      SYNC();
       int32_t k = int32_t(OPERAND());
       ScriptValue* p = fp + k + 1;
       SLOT_CHECK(k, p);
@@ -385,39 +481,64 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
 
     // --- properties and elements ---
-    OP(OpGetProp) : sp[1] = getProperty(vm, sp[1], OPERAND()); NEXT();
+    OP(OpGetProp) : {
+      NEED(OpGetProp);
+      Atom name = OPERAND();
+      if (sp[1].isObject()) {
+        ScriptValue v;
+        if (objectGet(vm, sp[1].asObject(), name, &v)) {
+          sp[1] = v;
+          NEXT();
+        }
+      }
+      SYNC();
+      sp[1] = getProperty(vm, sp[1], name);
+      NEXT();
+    }
     OP(OpSetProp) : {
+      NEED(OpSetProp);
+      SYNC();
       setProperty(vm, sp[1], OPERAND(), sp[2]);
       sp += 2;
       vm->stackPointer = sp;
-      collectionPoint(vm);
+      MAYBE_COLLECT();
       NEXT();
     }
     OP(OpGetElem) : {
+      NEED(OpGetElem);
+      SYNC();
       ScriptValue v = getElement(vm, sp[2], sp[1]);
       sp++;
       sp[1] = v;
       NEXT();
     }
     OP(OpSetElem) : {
+      NEED(OpSetElem);
+      SYNC();
       setElement(vm, sp[2], sp[1], sp[3]);
       sp += 3;
       vm->stackPointer = sp;
-      collectionPoint(vm);
+      MAYBE_COLLECT();
       NEXT();
     }
     OP(OpDelProp) : {
+      NEED(OpDelProp);
+      SYNC();
       deleteProperty(vm, sp[1], OPERAND());
       sp[1] = ScriptValue::undefined();
       NEXT();
     }
     OP(OpDelElem) : {
+      NEED(OpDelElem);
+      SYNC();
       deleteElement(vm, sp[2], sp[1]);
       sp++;
       sp[1] = ScriptValue::undefined();
       NEXT();
     }
     OP(OpNextItem) : {
+      NEED(OpNextItem);
+      SYNC();
       ScriptValue item;
       bool more = sp[1].is(KindInteger) && nextItem(vm, sp[2], sp[1].bits, &item);
       sp[2] = more ? item : ScriptValue::undefined();
@@ -426,90 +547,166 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
 
     // --- operators ---
-#define BINARY(fn)                      \
-  {                                     \
-    ScriptValue v = fn(vm, sp[2], sp[1]); \
-    sp++;                               \
-    sp[1] = v;                          \
-    NEXT();                             \
+    // Two integers, and for arithmetic and comparisons any two numbers, are handled in place; other
+    // operands go to the operator functions, which convert them.
+#define BOTH_INTEGERS() (sp[1].is(KindInteger) && sp[2].is(KindInteger))
+#define RESULT(expr)    \
+  do {                  \
+    ScriptValue v_ = (expr); \
+    sp++;               \
+    sp[1] = v_;         \
+  } while (0)
+#define BINARY(fn)                \
+  {                               \
+    SYNC();                       \
+    RESULT(fn(vm, sp[2], sp[1])); \
+    NEXT();                       \
+  }
+#define INTEGER_OP(expr)                    \
+  if (BOTH_INTEGERS()) {                    \
+    int64_t a = sp[2].asInt(), b = sp[1].asInt(); \
+    (void)a;                                \
+    (void)b;                                \
+    sp[2].bits = uint64_t(expr);            \
+    sp++;                                   \
+    NEXT();                                 \
   }
     OP(OpAdd) : {
-      if (sp[1].is(KindInteger) && sp[2].is(KindInteger)) {
-        sp[2].bits += sp[1].bits;
-        sp++;
+      NEED(OpAdd);
+      INTEGER_OP(uint64_t(a) + uint64_t(b))
+      if (isNumberPair(sp[2], sp[1])) {
+        RESULT(floatResult(numberAsDouble(sp[2]) + numberAsDouble(sp[1])));
         NEXT();
       }
+      SYNC();
       ScriptValue v = opAdd(vm, sp[2], sp[1]);
       sp++;
       sp[1] = v;
-      if (v.isString()) collectionPoint(vm);
+      if (v.isString()) MAYBE_COLLECT();
       NEXT();
     }
     OP(OpSub) : {
-      if (sp[1].is(KindInteger) && sp[2].is(KindInteger)) {
-        sp[2].bits -= sp[1].bits;
-        sp++;
+      NEED(OpSub);
+      INTEGER_OP(uint64_t(a) - uint64_t(b))
+      if (isNumberPair(sp[2], sp[1])) {
+        RESULT(floatResult(numberAsDouble(sp[2]) - numberAsDouble(sp[1])));
         NEXT();
       }
       BINARY(opSub)
     }
-    OP(OpMul) : BINARY(opMul)
-    OP(OpDiv) : BINARY(opDiv)
-    OP(OpMod) : BINARY(opMod)
-    OP(OpAnd) : BINARY(opAnd)
-    OP(OpOr) : BINARY(opOr)
-    OP(OpXor) : BINARY(opXor)
-    OP(OpShl) : BINARY(opShl)
-    OP(OpShr) : BINARY(opShr)
-    OP(OpUshr) : BINARY(opUshr)
+    OP(OpMul) : {
+      NEED(OpMul);
+      INTEGER_OP(uint64_t(a) * uint64_t(b))
+      // An infinity times zero is NaN here too.
+      if (isNumberPair(sp[2], sp[1])) {
+        RESULT(floatResult(numberAsDouble(sp[2]) * numberAsDouble(sp[1])));
+        NEXT();
+      }
+      BINARY(opMul)
+    }
+    OP(OpDiv) : {
+      NEED(OpDiv);
+      if (isNumberPair(sp[2], sp[1])) {
+        RESULT(divideNumbers(sp[2], sp[1]));
+        NEXT();
+      }
+      BINARY(opDiv)
+    }
+    OP(OpMod) : {
+      NEED(OpMod);
+      if (BOTH_INTEGERS()) {
+        RESULT(integerRemainder(sp[2].asInt(), sp[1].asInt()));
+        NEXT();
+      }
+      BINARY(opMod)
+    }
+    OP(OpAnd) : NEED(OpAnd); INTEGER_OP(a & b) BINARY(opAnd)
+    OP(OpOr) : NEED(OpOr); INTEGER_OP(a | b) BINARY(opOr)
+    OP(OpXor) : NEED(OpXor); INTEGER_OP(a ^ b) BINARY(opXor)
+    OP(OpShl) : NEED(OpShl); INTEGER_OP(shiftLeft(a, uint64_t(b))) BINARY(opShl)
+    OP(OpShr) : NEED(OpShr); INTEGER_OP(shiftRight(a, uint64_t(b))) BINARY(opShr)
+    OP(OpUshr) : NEED(OpUshr); BINARY(opUshr)
+#undef INTEGER_OP
 #undef BINARY
-#define COMPARE(relation, intOp)                                              \
-  {                                                                           \
-    if (sp[1].is(KindInteger) && sp[2].is(KindInteger)) {                     \
-      bool b = sp[2].asInt() intOp sp[1].asInt();                             \
-      sp++;                                                                   \
-      sp[1] = ScriptValue::boolean(b);                                        \
-      NEXT();                                                                 \
-    }                                                                         \
-    ScriptValue v = opCompare(vm, Relation::relation, sp[2], sp[1]);          \
-    sp++;                                                                     \
-    sp[1] = v;                                                                \
-    NEXT();                                                                   \
+#define COMPARE(name, relation, cmp)                                                    \
+  {                                                                                     \
+    NEED(name);                                                                         \
+    if (BOTH_INTEGERS()) {                                                              \
+      bool b_ = sp[2].asInt() cmp sp[1].asInt();                                        \
+      RESULT(ScriptValue::boolean(b_));                                                 \
+      NEXT();                                                                           \
+    }                                                                                   \
+    if (isNumberPair(sp[2], sp[1])) {                                                   \
+      bool b_ = numberAsDouble(sp[2]) cmp numberAsDouble(sp[1]);                        \
+      RESULT(ScriptValue::boolean(b_));                                                 \
+      NEXT();                                                                           \
+    }                                                                                   \
+    SYNC();                                                                             \
+    RESULT(opCompare(vm, Relation::relation, sp[2], sp[1]));                            \
+    NEXT();                                                                             \
   }
-    OP(OpLt) : COMPARE(Less, <)
-    OP(OpGt) : COMPARE(Greater, >)
-    OP(OpLe) : COMPARE(LessOrEqual, <=)
-    OP(OpGe) : COMPARE(GreaterOrEqual, >=)
+    OP(OpLt) : COMPARE(OpLt, Less, <)
+    OP(OpGt) : COMPARE(OpGt, Greater, >)
+    OP(OpLe) : COMPARE(OpLe, LessOrEqual, <=)
+    OP(OpGe) : COMPARE(OpGe, GreaterOrEqual, >=)
 #undef COMPARE
+    // Loose equality compares two numbers as doubles, integers included.
     OP(OpEq) : {
-      bool b = looseEquals(vm, sp[2], sp[1]);
-      sp++;
-      sp[1] = ScriptValue::boolean(b);
+      NEED(OpEq);
+      bool b;
+      if (isNumberPair(sp[2], sp[1])) {
+        b = numberAsDouble(sp[2]) == numberAsDouble(sp[1]);
+      } else {
+        SYNC();
+        b = looseEquals(vm, sp[2], sp[1]);
+      }
+      RESULT(ScriptValue::boolean(b));
       NEXT();
     }
     OP(OpNe) : {
-      bool b = !looseEquals(vm, sp[2], sp[1]);
-      sp++;
-      sp[1] = ScriptValue::boolean(b);
+      NEED(OpNe);
+      bool b;
+      if (isNumberPair(sp[2], sp[1])) {
+        b = numberAsDouble(sp[2]) != numberAsDouble(sp[1]);
+      } else {
+        SYNC();
+        b = !looseEquals(vm, sp[2], sp[1]);
+      }
+      RESULT(ScriptValue::boolean(b));
       NEXT();
     }
     OP(OpSeq) : {
-      bool b = strictEquals(sp[2], sp[1]);
-      sp++;
-      sp[1] = ScriptValue::boolean(b);
+      NEED(OpSeq);
+      bool b = BOTH_INTEGERS() ? sp[2].bits == sp[1].bits : strictEquals(sp[2], sp[1]);
+      RESULT(ScriptValue::boolean(b));
       NEXT();
     }
     OP(OpSne) : {
-      bool b = !strictEquals(sp[2], sp[1]);
-      sp++;
-      sp[1] = ScriptValue::boolean(b);
+      NEED(OpSne);
+      bool b = BOTH_INTEGERS() ? sp[2].bits != sp[1].bits : !strictEquals(sp[2], sp[1]);
+      RESULT(ScriptValue::boolean(b));
       NEXT();
     }
-    OP(OpNot) : sp[1] = opNot(sp[1]); NEXT();
-    OP(OpNeg) : sp[1] = opNeg(vm, sp[1]); NEXT();
+#undef RESULT
+#undef BOTH_INTEGERS
+    OP(OpNot) : NEED(OpNot); sp[1] = opNot(sp[1]); NEXT();
+    OP(OpNeg) : {
+      NEED(OpNeg);
+      if (sp[1].is(KindInteger)) {
+        sp[1].bits = uint64_t(0) - sp[1].bits;
+      } else if (sp[1].is(KindFloat)) {
+        sp[1] = ScriptValue::number(-sp[1].asFloat());
+      } else {
+        SYNC();
+        sp[1] = opNeg(vm, sp[1]);
+      }
+      NEXT();
+    }
     OP(OpTypeof) : {
+      NEED(OpTypeof);
+      SYNC();
       sp[1] = opTypeof(vm, sp[1]);
-      collectionPoint(vm);
+      MAYBE_COLLECT();
       NEXT();
     }
 
@@ -520,21 +717,25 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpJTrueB) : {
+      NEED(OpJTrueB);
       uint32_t rel = OPERAND();
       if (uint32_t((++sp)->bits) != 0) JUMP_BY(rel);
       NEXT();
     }
     OP(OpJFalseB) : {
+      NEED(OpJFalseB);
       uint32_t rel = OPERAND();
       if (uint32_t((++sp)->bits) == 0) JUMP_BY(rel);
       NEXT();
     }
     OP(OpJTrue) : {
+      NEED(OpJTrue);
       uint32_t rel = OPERAND();
       if (toBoolean(*++sp)) JUMP_BY(rel);
       NEXT();
     }
     OP(OpJFalse) : {
+      NEED(OpJFalse);
       uint32_t rel = OPERAND();
       if (jumpsIfFalse(*++sp)) JUMP_BY(rel);
       NEXT();
@@ -542,6 +743,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 
     // --- with-scope and exceptions ---
     OP(OpPushWith) : {
+      NEED(OpPushWith);
+      SYNC();
       pushWith(vm, fp, sp[1]);
       sp++;
       NEXT();
@@ -552,6 +755,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpTry) : {
+      SYNC();
       uint32_t rel = OPERAND();
       exec.errorFrames.push_back(ErrorFrame{true, sp, fp, ip + int32_t(rel), exec.runningCode.size()});
       NEXT();
@@ -563,6 +767,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();
     }
     OP(OpThrow) : {
+      NEED(OpThrow);
+      SYNC();
       if (exec.errorFrames.size() > frameBase && exec.errorFrames.back().isTry) {
         exec.exception = sp[1];
         throw ScriptThrow("");
@@ -577,6 +783,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 
     // --- calls ---
     OP(OpCallName) : {
+      NEED(OpCallName);
+      SYNC();
       Atom name = OPERAND();
       ARGS_CHECK();
       if (WithList* w = withListOf(fp)) {
@@ -588,13 +796,12 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
             PUSH(result);
             vm->stackPointer = sp;
             collectionPoint(vm);
+            PUSHED();
             NEXT();
           }
           if (outcome == CallOutcome::Script) {
             sp[1] = entry;
-            SAVE_REGS();
-            enterFunction(vm, r, function);
-            LOAD_REGS();
+            ENTER(function);
             NEXT();
           }
           w = withListOf(fp);
@@ -603,51 +810,65 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       goto callValue;
     }
     OP(OpCall) : {
+      NEED(OpCall);
+      SYNC();
     callValue:
       ARGS_CHECK();
+      if (sp[1].is(KindFunction)) {
+        ScriptValue function = sp[1];
+        sp[1] = ScriptValue::null();
+        ENTER(function);
+        NEXT();
+      }
       ScriptValue result, function;
       CallOutcome outcome = resolveCall(vm, sp[1], sp + 2, &result, &function);
       sp[1] = ScriptValue::null();
       if (outcome == CallOutcome::Done) {
         PUSH(result);
       } else if (outcome == CallOutcome::Script) {
-        SAVE_REGS();
-        enterFunction(vm, r, function);
-        LOAD_REGS();
+        ENTER(function);
+        NEXT();
       } else {
         writeWarning(vm, kUndefinedFunction);
         PUSH(ScriptValue::undefined());
       }
+      PUSHED();
       NEXT();
     }
     OP(OpCallMethod) : {
+      NEED(OpCallMethod);
+      SYNC();
       Atom name = OPERAND();
       ARGS_CHECK();
       ScriptValue result, function;
+      if (sp[1].isObject() && objectGet(vm, sp[1].asObject(), name, &function) && function.is(KindFunction)) {
+        ENTER(function);
+        NEXT();
+      }
       CallOutcome outcome = resolveMethod(vm, sp[1], name, sp + 2, &result, &function);
       if (outcome == CallOutcome::Done) {
         PUSH(result);
         vm->stackPointer = sp;
         collectionPoint(vm);
       } else if (outcome == CallOutcome::Script) {
-        SAVE_REGS();
-        enterFunction(vm, r, function);
-        LOAD_REGS();
+        ENTER(function);
+        NEXT();
       } else {
         writeWarning(vm, kUnknownMethod, atomName(vm, name));
         PUSH(ScriptValue::undefined());
       }
+      PUSHED();
       NEXT();
     }
     OP(OpNew) : {
+      NEED(OpNew);
+      SYNC();
       ARGS_CHECK();
       if (sp[1].is(KindFunction)) {
         ScriptValue function = sp[1];
         sp[1] = newConstructedObject(vm, function.asFunction());
         collectionPoint(vm);
-        SAVE_REGS();
-        enterFunction(vm, r, function);
-        LOAD_REGS();
+        ENTER(function);
         NEXT();
       }
       ScriptValue result;
@@ -661,11 +882,14 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
         sp[1] = ScriptValue::null();
         PUSH(ScriptValue::null());
       }
+      PUSHED();
       NEXT();
     }
     OP(OpReturn) : {
+      NEED(OpReturn);
       ScriptValue value = sp[1];
       if (fp[0].bits == 0) {
+        SYNC();
         vm->result = value;
         return;
       }
@@ -683,14 +907,16 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       // Handlers the returning function left installed would resume in a frame that is gone.
       while (exec.errorFrames.size() > frameBase && exec.errorFrames.back().codeDepth > exec.runningCode.size())
         exec.errorFrames.pop_back();
+      PUSHED();
       NEXT();
     }
     OP(OpEnd) : {
+      SYNC();
       vm->result = sp[1];
       return;
     }
-    OP(OpHalt) : badCode(vm);
-    OP_BAD : badCode(vm);
+    OP(OpHalt) : BAD();
+    OP_BAD : BAD();
 #if VORLO_COMPUTED_GOTO
   }
 #else
@@ -698,14 +924,17 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   }
 #endif
 #undef SYNC
-#undef SAVE_REGS
-#undef LOAD_REGS
+#undef BAD
+#undef NEED
+#undef PUSHED
 #undef OPERAND
 #undef PUSH
 #undef JUMP_BY
 #undef CHECK_SPAN
 #undef SLOT_CHECK
 #undef ARGS_CHECK
+#undef ENTER
+#undef MAYBE_COLLECT
 #undef OP
 #undef OP_BAD
 #undef NEXT

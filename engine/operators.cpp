@@ -13,7 +13,7 @@ namespace vorlo {
 namespace {
 
 bool isNumberKind(const ScriptValue& v) { return v.kind == KindInteger || v.kind == KindFloat; }
-double asDouble(const ScriptValue& v) { return v.kind == KindInteger ? static_cast<double>(v.asInt()) : v.asFloat(); }
+double asDouble(const ScriptValue& v) { return numberAsDouble(v); }
 
 // Integer arithmetic wraps at 64 bits: done on unsigned values, where overflow is defined.
 int64_t wrapAdd(int64_t a, int64_t b) { return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b)); }
@@ -27,7 +27,12 @@ struct NumberPair {
   bool bothIntegers() const { return a.kind == KindInteger && b.kind == KindInteger; }
 };
 
+bool isNumberOrNaN(const ScriptValue& v) {
+  return v.kind == KindInteger || v.kind == KindFloat || v.kind == KindNaN;
+}
+
 NumberPair numbers(ScriptVM* vm, const ScriptValue& a, const ScriptValue& b) {
+  if (isNumberOrNaN(a) && isNumberOrNaN(b)) return {a, b};  // nothing to convert, nothing to keep
   ValueRoots<2> keep(vm);
   keep[0] = a;
   keep[1] = b;
@@ -37,20 +42,6 @@ NumberPair numbers(ScriptVM* vm, const ScriptValue& a, const ScriptValue& b) {
 
 bool isZero(const ScriptValue& v) { return v.kind == KindInteger ? v.asInt() == 0 : v.asFloat() == 0.0; }
 bool isInfinite(const ScriptValue& v) { return v.kind == KindFloat && std::isinf(v.asFloat()); }
-
-// A NaN produced by float arithmetic is the NaN kind, never a float holding NaN.
-ScriptValue floatResult(double d) { return std::isnan(d) ? ScriptValue::nan() : ScriptValue::number(d); }
-
-int64_t shiftLeft(int64_t v, uint32_t count) {
-  count &= 0xFF;
-  return count >= 64 ? 0 : static_cast<int64_t>(static_cast<uint64_t>(v) << count);
-}
-
-int64_t shiftRight(int64_t v, uint32_t count) {
-  count &= 0xFF;
-  if (count >= 64) return v < 0 ? -1 : 0;
-  return v >> count;  // arithmetic on every compiler this builds with (and defined since C++20)
-}
 
 std::u16string_view textOf(const ScriptValue& s) { return stringView(s.asString()); }
 
@@ -95,24 +86,14 @@ ScriptValue opMul(ScriptVM* vm, const ScriptValue& a, const ScriptValue& b) {
 }
 
 ScriptValue opDiv(ScriptVM* vm, const ScriptValue& a, const ScriptValue& b) {
+  if (isNumberPair(a, b)) return divideNumbers(a, b);
   NumberPair n = numbers(vm, a, b);
   if (n.anyNaN()) return ScriptValue::nan();
-  if (isInfinite(n.a) && isInfinite(n.b)) return ScriptValue::nan();
-  if (isInfinite(n.a) && isZero(n.b)) return n.a;
-  if (isZero(n.a) && isZero(n.b)) return ScriptValue::nan();
-  return floatResult(asDouble(n.a) / asDouble(n.b));
+  return divideNumbers(n.a, n.b);
 }
 
 ScriptValue opMod(ScriptVM* vm, const ScriptValue& a, const ScriptValue& b) {
-  auto integerRemainder = [](int64_t x, int64_t y) {
-    // The one quotient that overflows: its remainder is 0.
-    if (y == -1) return ScriptValue::integer(0);
-    return ScriptValue::integer(x % y);
-  };
-  if (a.kind == KindInteger && b.kind == KindInteger) {
-    if (b.asInt() == 0) return ScriptValue::nan();
-    return integerRemainder(a.asInt(), b.asInt());
-  }
+  if (a.kind == KindInteger && b.kind == KindInteger) return integerRemainder(a.asInt(), b.asInt());
   NumberPair n = numbers(vm, a, b);
   if (n.anyNaN() || isInfinite(n.a) || isZero(n.b)) return ScriptValue::nan();
   if (isInfinite(n.b) || isZero(n.a)) return n.a;
