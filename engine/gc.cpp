@@ -17,11 +17,34 @@ namespace {
 // Mark-stack items for records that are not values of their own kind.
 constexpr uint32_t kItemClass = 100;
 constexpr uint32_t kItemWithList = 101;
+// A native object held by the constant table: it lives as long as the machine.
+constexpr uint32_t kItemConstantNative = 102;
 
 void queue(ScriptVM* vm, void* record, uint32_t kind) { vm->markStack.push_back({record, kind}); }
 
 void markRecord(ScriptVM* vm, void* record, uint32_t kind) {
   if (record && heapTryMark(record)) queue(vm, record, kind);
+}
+
+// The census of blocks with finalizers (heap.h): a block counts once, when it is first marked.
+void countFinalizer(ScriptVM* vm, const void* block, bool acts) {
+  if (!(blockHeader(block) & kBlockFinalized)) return;
+  FinalizerCensus& c = vm->heap.census;
+  (acts ? c.acting : c.quiet)++;
+}
+
+// Compiled code: its finalizer returns the memory of the code.
+void markCode(ScriptVM* vm, void* code) {
+  if (code && heapTryMark(code)) countFinalizer(vm, code, false);
+}
+
+void scanNative(ScriptVM* vm, NativeObject* n, bool lastsForever) {
+  // Its clean-up calls the class's finalize when there is native data; the data is given when the
+  // object is made and only ever cleared, and a class's slots are set when it is registered.
+  countFinalizer(vm, n, !lastsForever && n->data && n->cls && n->cls->finalize);
+  markRecord(vm, n->cls, kItemClass);
+  markRecord(vm, n->props, KindObject);
+  if (n->cls && n->cls->mark && n->data) n->cls->mark(vm, n->cls, n->data);
 }
 
 void scanObject(ScriptVM* vm, ScriptObject* o) {
@@ -48,7 +71,7 @@ void scan(ScriptVM* vm, const MarkItem& item) {
     }
     case KindFunction: {
       auto* f = static_cast<FunctionValue*>(item.record);
-      markBlock(vm, f->code);
+      markCode(vm, f->code);
       markRecord(vm, f->props, KindObject);
       break;
     }
@@ -60,14 +83,15 @@ void scan(ScriptVM* vm, const MarkItem& item) {
       if (cls && cls->mark) cls->mark(vm, cls, a);
       break;
     }
-    case KindNative: {
-      auto* n = static_cast<NativeObject*>(item.record);
-      markRecord(vm, n->cls, kItemClass);
-      markRecord(vm, n->props, KindObject);
-      if (n->cls && n->cls->mark && n->data) n->cls->mark(vm, n->cls, n->data);
+    case KindNative:
+      scanNative(vm, static_cast<NativeObject*>(item.record), false);
       break;
-    }
+    case kItemConstantNative:
+      scanNative(vm, static_cast<NativeObject*>(item.record), true);
+      break;
     case kItemClass:
+      // The record's clean-up only releases the class's own data.
+      countFinalizer(vm, item.record, false);
       markRecord(vm, static_cast<NativeClass*>(item.record)->statics, KindObject);
       break;
     case kItemWithList: {
@@ -94,7 +118,14 @@ void markStack(ScriptVM* vm) {
 }
 
 void markRoots(ScriptVM* vm) {
-  for (uint32_t i = 0; i < vm->constants.count; i++) markValue(vm, vm->constants.values[i]);
+  for (uint32_t i = 0; i < vm->constants.count; i++) {
+    const ScriptValue& v = vm->constants.values[i];
+    if (v.is(KindNative)) {
+      markRecord(vm, v.asPointer(), kItemConstantNative);
+    } else {
+      markValue(vm, v);
+    }
+  }
   for (uint32_t i = 0; i < vm->globals.count; i++) markValue(vm, vm->globals.values[i]);
   for (NativeClass* cls : vm->kindClasses) markRecord(vm, cls, kItemClass);
   for (PinnedValue* p = vm->pinned; p; p = p->next) markValue(vm, p->value);
@@ -102,7 +133,7 @@ void markRoots(ScriptVM* vm) {
     for (size_t i = 0; i < r->count; i++) markValue(vm, r->values[i]);
   markValue(vm, vm->result);
   markValue(vm, vm->exec.exception);
-  for (void* code : vm->exec.runningCode) markBlock(vm, code);
+  for (void* code : vm->exec.runningCode) markCode(vm, code);
   markStack(vm);
 }
 
@@ -129,6 +160,9 @@ bool collectionDue(const ScriptVM* vm) {
 }
 
 void collectGarbage(ScriptVM* vm) {
+  FinalizerCensus& census = vm->heap.census;
+  census.known = false;
+  census.quiet = census.acting = 0;
   try {
     markRoots(vm);
     drain(vm);
@@ -140,6 +174,25 @@ void collectGarbage(ScriptVM* vm) {
     raiseOutOfMemory(vm);
   }
   heapSweep(vm);
+  // Survivors with a finalizer that the marker did not meet as a known record may act.
+  uint64_t named = census.quiet + census.acting;
+  census.mayAct = census.acting + (census.surviving > named ? census.surviving - named : 0);
+  census.known = true;
+}
+
+void collectAfterRun(ScriptVM* vm) {
+  Heap& heap = vm->heap;
+  const FinalizerCensus& census = heap.census;
+  // A collection here could only return memory when no block in the heap has a finalizer that acts:
+  // none survived the last full collection and none has been made since. Then the marking and
+  // sweeping wait, while the heap has grown by less than the threshold; the counters move as for a
+  // collection, so the collections that follow come when they would have come.
+  if (census.known && census.mayAct == 0 && census.madeSince == 0 && heap.bytesSinceSweep < heap.threshold) {
+    heap.bytesSinceCollection = 0;
+    heap.collections++;
+    return;
+  }
+  collectGarbage(vm);
 }
 
 }  // namespace vorlo

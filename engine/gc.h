@@ -16,6 +16,10 @@ void markBlock(ScriptVM* vm, void* block);
 // A full collection. Roots: the constant and global tables, the value-kind classes, the pinned
 // values, the scoped roots, the result value and the value stack above the stack pointer.
 void collectGarbage(ScriptVM* vm);
+// The collection that ends every run of the interpreter. Its outcome is that of collectGarbage: when
+// no finalizer in the heap could act, the work of marking and sweeping may be left to a later
+// collection (at most one threshold of allocation later); only memory is returned later.
+void collectAfterRun(ScriptVM* vm);
 // True when the bytes allocated since the last collection have reached the threshold.
 bool collectionDue(const ScriptVM* vm);
 

@@ -82,6 +82,8 @@ void* allocate(ScriptVM* vm, size_t request, uint64_t flags) {
   }
   setHeader(block, size, flags);
   heap.bytesSinceCollection += size;
+  heap.bytesSinceSweep += size;
+  if (flags & kBlockFinalized) heap.census.madeSince++;
   // Zeroed so that a record is never seen by the marker holding stale pointers.
   std::memset(block, 0, size);
   return block;
@@ -147,6 +149,9 @@ void heapSweep(ScriptVM* vm) {
   heap.nonEmptyLists = 0;
   heap.freeBytes = 0;
   heap.bytesSinceCollection = 0;
+  heap.bytesSinceSweep = 0;
+  heap.census.surviving = 0;
+  heap.census.madeSince = 0;
   for (HeapChunk* chunk = heap.chunks; chunk; chunk = chunk->next) {
     char* end = chunkEnd(chunk);
     char* p = chunkFirstBlock(chunk);
@@ -154,6 +159,7 @@ void heapSweep(ScriptVM* vm) {
       size_t size = heapBlockSize(p);
       uint64_t& h = blockHeader(p);
       if (h & kBlockMarked) {
+        if (h & kBlockFinalized) heap.census.surviving++;
         h &= ~kBlockMarked;
         p += size + kBlockHeaderSize;
         continue;

@@ -33,6 +33,20 @@ inline constexpr uint64_t kBlockFree = 4;  // on a free list (detects a second f
 struct HeapChunk;
 struct FreeBlock;
 
+// What the last full collection learnt about the blocks with finalizers, and what has been made
+// since. The collection that ends a run (collectAfterRun) decides from it whether a full collection
+// could make any difference that can be seen.
+struct FinalizerCensus {
+  uint64_t quiet = 0;      // marked blocks whose finalizer only returns memory (counted by the marker)
+  uint64_t acting = 0;     // marked blocks whose finalizer calls a class's finalize (marker)
+  uint64_t surviving = 0;  // marked blocks with a finalizer (counted by the sweep)
+  // Survivors of the last full collection whose finalizer may act: `acting` and every survivor the
+  // marker could not name. Valid while `known`.
+  uint64_t mayAct = 0;
+  uint64_t madeSince = 0;  // blocks with a finalizer allocated since the last sweep
+  bool known = false;
+};
+
 struct Heap {
   HeapChunk* chunks = nullptr;
   FreeBlock* freeLists[kFreeListCount] = {};
@@ -43,6 +57,8 @@ struct Heap {
   uint64_t chunkCount = 0;
   uint64_t collections = 0;
   uint64_t threshold = kDefaultCollectThreshold;
+  uint64_t bytesSinceSweep = 0;  // allocated since the last full collection, deferred ones aside
+  FinalizerCensus census;
   bool sweeping = false;
 };
 

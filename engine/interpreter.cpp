@@ -1032,7 +1032,7 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
   exec.runningCode.resize(codeBase);
   exec.errorFrames.resize(frameBase);
   vm->stackPointer = entrySp;
-  collectGarbage(vm);
+  collectAfterRun(vm);
 }
 
 }  // namespace vorlo
