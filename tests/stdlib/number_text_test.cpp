@@ -14,6 +14,7 @@
 namespace vorlo {
 namespace {
 
+#ifndef _WIN32
 std::string widen(std::string text) {
   size_t e = text.find_first_of("eE");
   if (e == std::string::npos || e + 2 >= text.size()) return text;
@@ -31,7 +32,6 @@ std::string printfText(const char* format, double d) {
 
 std::string ascii(const std::u16string& s) { return std::string(s.begin(), s.end()); }
 
-#ifndef _WIN32
 TEST(NumberText, FloatsMatchCorrectlyRoundedPrintf) {
   std::mt19937_64 random(12345);
   for (int i = 0; i < 200000; i++) {
