@@ -17,8 +17,9 @@ namespace {
 // Mark-stack items for records that are not values of their own kind.
 constexpr uint32_t kItemClass = 100;
 constexpr uint32_t kItemWithList = 101;
-// A native object held by the constant table: it lives as long as the machine.
-constexpr uint32_t kItemConstantNative = 102;
+// A native object that is never collected with its data: one held by the constant table lives as
+// long as the machine, and unpinning a pinned one releases its data at once.
+constexpr uint32_t kItemLastingNative = 102;
 
 void queue(ScriptVM* vm, void* record, uint32_t kind) { vm->markStack.push_back({record, kind}); }
 
@@ -86,7 +87,7 @@ void scan(ScriptVM* vm, const MarkItem& item) {
     case KindNative:
       scanNative(vm, static_cast<NativeObject*>(item.record), false);
       break;
-    case kItemConstantNative:
+    case kItemLastingNative:
       scanNative(vm, static_cast<NativeObject*>(item.record), true);
       break;
     case kItemClass:
@@ -118,17 +119,19 @@ void markStack(ScriptVM* vm) {
 }
 
 void markRoots(ScriptVM* vm) {
-  for (uint32_t i = 0; i < vm->constants.count; i++) {
-    const ScriptValue& v = vm->constants.values[i];
+  // The native objects held by constants and pins first, so that they are known as lasting even
+  // when a global refers to them too.
+  auto markLasting = [vm](const ScriptValue& v) {
     if (v.is(KindNative)) {
-      markRecord(vm, v.asPointer(), kItemConstantNative);
+      markRecord(vm, v.asPointer(), kItemLastingNative);
     } else {
       markValue(vm, v);
     }
-  }
+  };
+  for (uint32_t i = 0; i < vm->constants.count; i++) markLasting(vm->constants.values[i]);
+  for (PinnedValue* p = vm->pinned; p; p = p->next) markLasting(p->value);
   for (uint32_t i = 0; i < vm->globals.count; i++) markValue(vm, vm->globals.values[i]);
   for (NativeClass* cls : vm->kindClasses) markRecord(vm, cls, kItemClass);
-  for (PinnedValue* p = vm->pinned; p; p = p->next) markValue(vm, p->value);
   for (RootLink* r = vm->roots; r; r = r->prev)
     for (size_t i = 0; i < r->count; i++) markValue(vm, r->values[i]);
   markValue(vm, vm->result);
