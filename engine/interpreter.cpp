@@ -1,5 +1,6 @@
 #include "engine/interpreter.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,21 @@ inline ScriptValue* slotLimit(const ScriptValue* fp, ScriptValue* ceiling) {
 }
 
 inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFrameLink, p); }
+
+// Stack values move as two 8-byte words. A result is often written field by field; a 16-byte load of
+// it by the next instruction could not take the data from the pending stores and would wait for them
+// to reach the cache. Word-sized reads and writes keep every value in flight.
+inline void putValue(ScriptValue* to, const ScriptValue& v) {
+  uint64_t head, bits;
+  std::memcpy(&head, &v, sizeof head);
+  std::memcpy(&bits, reinterpret_cast<const char*>(&v) + sizeof head, sizeof bits);
+#if defined(__GNUC__)
+  asm("" : "+r"(head), "+r"(bits));  // two general registers, never one vector move
+#endif
+  std::memcpy(reinterpret_cast<char*>(to), &head, sizeof head);
+  std::memcpy(reinterpret_cast<char*>(to) + sizeof head, &bits, sizeof bits);
+}
+static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, bits) == 8);
 inline WithList* withListOf(ScriptValue* fp) { return static_cast<WithList*>(fp[-2].asPointer()); }
 
 [[noreturn]] void stackOverflow(ScriptVM* vm) { raiseRuntimeError(vm, "%s", "stack overflow"); }
@@ -168,7 +184,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     stackOverflow(vm);                  \
   }
 #define OPERAND() (*ip++)
-#define PUSH(v) (*sp-- = (v))
+#define PUSH(v) (putValue(sp, (v)), sp--)
 #define JUMP_BY(rel) (ip += int32_t(rel))
 #define CHECK_SPAN(n) \
   if ((n) < 0 || sp + (n) > fp - 4) BAD()
@@ -239,7 +255,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpNop) : NEXT();
 
     // --- stack ---
-    OP(OpDup) : NEED(OpDup); sp[0] = sp[1]; sp--; PUSHED(); NEXT();
+    OP(OpDup) : NEED(OpDup); putValue(sp, sp[1]); sp--; PUSHED(); NEXT();
     OP(OpPop) : NEED(OpPop); sp++; NEXT();
     OP(OpPopN) : {
       int32_t b = int32_t(OPERAND());
@@ -250,8 +266,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpSwap) : {
       NEED(OpSwap);
       ScriptValue t = sp[1];
-      sp[1] = sp[2];
-      sp[2] = t;
+      putValue(sp + 1, sp[2]);
+      putValue(sp + 2, t);
       NEXT();
     }
     OP(OpDropUnder) : {
@@ -260,7 +276,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       CHECK_SPAN(b + 1);  // the top and the b values under it
       ScriptValue t = sp[1];
       sp += b;
-      sp[1] = t;
+      putValue(sp + 1, t);
       NEXT();
     }
     OP(OpRoll) : {
@@ -316,7 +332,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEED(OpStoreGlobal);
       Atom name = OPERAND();
       if (name < vm->globals.count)  // only interned names have globals
-        vm->globals.values[name] = sp[1].isUndefined() ? ScriptValue::undefined() : sp[1];
+        putValue(&vm->globals.values[name], sp[1].isUndefined() ? ScriptValue::undefined() : sp[1]);
       sp++;
       NEXT();
     }
@@ -333,7 +349,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       int32_t j = int32_t(OPERAND());
       ScriptValue* p = fp - 4 - j;
       if (j < 0 || p <= sp + 1) BAD();
-      *p = sp[1];
+      putValue(p, sp[1]);
       sp++;
       NEXT();
     }
@@ -350,7 +366,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       int32_t k = int32_t(OPERAND());
       ScriptValue* p = fp + k + 1;
       SLOT_CHECK(k, p);
-      *p = sp[1];
+      putValue(p, sp[1]);
       sp++;
       NEXT();
     }
@@ -487,7 +503,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       if (sp[1].isObject()) {
         ScriptValue v;
         if (objectGet(vm, sp[1].asObject(), name, &v)) {
-          sp[1] = v;
+          putValue(sp + 1, v);
           NEXT();
         }
       }
@@ -554,7 +570,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   do {                  \
     ScriptValue v_ = (expr); \
     sp++;               \
-    sp[1] = v_;         \
+    putValue(sp + 1, v_); \
   } while (0)
 #define BINARY(fn)                \
   {                               \
@@ -899,7 +915,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       auto* returnIp = static_cast<const uint32_t*>(fp[-3].asPointer());
       ScriptValue* home = fp + padded;
       if (padded) std::memmove(home + 1, fp + 1, size_t(count) * sizeof(ScriptValue));
-      *home = value;
+      putValue(home, value);
       sp = home - 1;
       fp = callerFp;
       ip = returnIp;
