@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "engine/convert.h"
 #include "engine/dispatch.h"
@@ -75,6 +76,11 @@ inline void putValue(ScriptValue* to, const ScriptValue& v) {
   std::memcpy(reinterpret_cast<char*>(to) + sizeof head, &bits, sizeof bits);
 }
 static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, bits) == 8);
+inline ScriptValue loadValue(const ScriptValue& v) {
+  ScriptValue copy;
+  putValue(&copy, v);
+  return copy;
+}
 inline WithList* withListOf(ScriptValue* fp) { return static_cast<WithList*>(fp[-2].asPointer()); }
 
 [[noreturn]] void stackOverflow(ScriptVM* vm) { raiseRuntimeError(vm, "%s", "stack overflow"); }
@@ -117,6 +123,175 @@ void pushWith(ScriptVM* vm, ScriptValue* fp, const ScriptValue& value) {
   fp[-2] = frameLink(w);
 }
 
+// --- fused instructions ---
+//
+// The first time a function runs, common short sequences of its instructions (a value pushed and an
+// operator applied, two values pushed and an operator applied, a comparison followed by JFALSEB) are
+// marked in place: the first instruction's word is replaced by a fused instruction that does the
+// whole sequence in one step when its operands are numbers and every check the sequence would make
+// passes, and otherwise runs the replaced first instruction, so that the sequence continues one
+// instruction at a time exactly as before. Only opcode words change; the operand words and the
+// later instructions stay, so a jump into the middle of a sequence runs it as written.
+//
+// A fused word is kFusedBase plus its index (form, source, operator); bits 16-17 carry the integer of
+// a PUSH0-3 source; bit 31 of a function's first word marks the function as already scanned. The
+// dispatch looks at the low 10 bits only; the linker writes opcodes as plain bytes.
+
+constexpr bool kFusion = VORLO_COMPUTED_GOTO;
+constexpr uint32_t kDispatchMask = 0x3FF;
+constexpr uint32_t kFusedBase = 0x100;
+constexpr uint32_t kScannedMark = 0x80000000u;
+constexpr int kSmallShift = 16;
+
+// Forms: where the operands come from and what follows.
+enum FusedForm {
+  kPushOperate,          // SOURCE; OP                    left operand on the stack
+  kLocalPushOperate,     // LOADLOCAL; SOURCE; OP
+  kCompareJump,          // CMP; JFALSEB
+  kPushCompareJump,      // SOURCE; CMP; JFALSEB
+  kLocalPushCompareJump  // LOADLOCAL; SOURCE; CMP; JFALSEB
+};
+// The instruction that pushes the right operand.
+enum FusedSource { kFromLocal, kFromConst, kFromSlot, kFromSmall };
+
+// Operators that fuse (at most 16), and which of them are comparisons.
+constexpr int fusedOperator(int op) {
+  switch (op) {
+    case OpAdd: return 0;
+    case OpSub: return 1;
+    case OpMul: return 2;
+    case OpDiv: return 3;
+    case OpMod: return 4;
+    case OpLt: return 5;
+    case OpGt: return 6;
+    case OpLe: return 7;
+    case OpGe: return 8;
+    case OpAnd: return 9;
+    case OpXor: return 10;
+    default: return -1;
+  }
+}
+constexpr bool isFusedCompare(int op) { return op == OpLt || op == OpGt || op == OpLe || op == OpGe; }
+constexpr uint32_t fusedIndex(FusedForm form, FusedSource source, int op) {
+  return uint32_t(form) * 64 + uint32_t(source) * 16 + uint32_t(fusedOperator(op));
+}
+static_assert(kFusedBase + fusedIndex(kLocalPushCompareJump, kFromSmall, OpXor) <= kDispatchMask);
+
+int fusedSourceOf(int op) {
+  switch (op) {
+    case OpLoadLocal: return kFromLocal;
+    case OpPushConst: return kFromConst;
+    case OpLoadSlot: return kFromSlot;
+    case OpPush0: case OpPush1: case OpPush2: case OpPush3: return kFromSmall;
+    default: return -1;
+  }
+}
+int smallValueOf(int op) { return op == OpPush0 ? 0 : op == OpPush1 ? 1 : op == OpPush2 ? 2 : 3; }
+
+// Marks the fusable sequences of a function that has not run before.
+void scanForFusion(CompiledFunction* f) {
+  uint32_t* code = f->code;
+  if (!code || f->codeWords == 0 || (code[0] & kScannedMark)) return;
+  struct Instruction {
+    uint32_t at;
+    int op;
+  };
+  std::vector<Instruction> list;
+  for (uint32_t at = 0; at < f->codeWords;) {
+    int op = int(code[at] & 0xFF);
+    if (!isOpcode(op) || code[at] > 0xFF) break;  // nothing past an unknown word is decoded
+    list.push_back({at, op});
+    at += opcodeInfo(op).operand == OperandNone ? 1 : 2;
+  }
+  list.push_back({f->codeWords, -1});
+  list.push_back({f->codeWords, -1});
+  list.push_back({f->codeWords, -1});
+  std::vector<uint32_t> fused(list.size(), 0);
+  for (size_t k = 0; k + 3 < list.size(); k++) {
+    int a = list[k].op, b = list[k + 1].op, c = list[k + 2].op, d = list[k + 3].op;
+    uint32_t word = 0;
+    int small = 0;  // the integer a PUSH0-3 source pushes
+    int sourceB = fusedSourceOf(b), sourceA = fusedSourceOf(a);
+    if (a == OpLoadLocal && sourceB >= 0 && (fusedOperator(c) >= 0 || (isFusedCompare(c) && d == OpJFalseB))) {
+      bool jump = isFusedCompare(c) && d == OpJFalseB;
+      word = fusedIndex(jump ? kLocalPushCompareJump : kLocalPushOperate, FusedSource(sourceB), c);
+      if (sourceB == kFromSmall) small = smallValueOf(b);
+    } else if (sourceA >= 0 && (fusedOperator(b) >= 0 || (isFusedCompare(b) && c == OpJFalseB))) {
+      bool jump = isFusedCompare(b) && c == OpJFalseB;
+      word = fusedIndex(jump ? kPushCompareJump : kPushOperate, FusedSource(sourceA), b);
+      if (sourceA == kFromSmall) small = smallValueOf(a);
+    } else if (isFusedCompare(a) && b == OpJFalseB) {
+      word = fusedIndex(kCompareJump, kFromLocal, a);
+    } else {
+      continue;
+    }
+    fused[k] = (kFusedBase + word) | uint32_t(small) << kSmallShift;
+  }
+  for (size_t k = 0; k < list.size(); k++)
+    if (fused[k]) code[list[k].at] = fused[k];
+  code[0] |= kScannedMark;
+}
+
+// The value a pushing instruction would push, or null when that instruction would fail its checks
+// (it then runs on its own and reports the failure).
+inline const ScriptValue* localSource(ScriptValue* fp, ScriptValue* sp, uint32_t operand) {
+  int32_t j = int32_t(operand);
+  ScriptValue* p = fp - 4 - j;
+  return j >= 0 && p > sp ? p : nullptr;
+}
+inline const ScriptValue* constSource(ScriptVM* vm, uint32_t index) {
+  return index < vm->constants.count ? &vm->constants.values[index] : nullptr;
+}
+inline const ScriptValue* slotSource(ScriptValue* fp, ScriptValue* ceiling, uint32_t operand) {
+  int32_t k = int32_t(operand);
+  ScriptValue* p = fp + k + 1;
+  return k >= 0 && p <= slotLimit(fp, ceiling) ? p : nullptr;
+}
+
+// An operator on two values that need no conversion: false when the general operator must run. The
+// results are those of the single instructions' handlers (and of the operator functions).
+template <int Op>
+inline bool fastBinary(const ScriptValue& a, const ScriptValue& b, ScriptValue* out) {
+  bool integers = a.kind == KindInteger && b.kind == KindInteger;
+  if constexpr (Op == OpAdd || Op == OpSub || Op == OpMul) {
+    if (integers) {
+      uint64_t x = a.bits, y = b.bits;
+      *out = ScriptValue::make(KindInteger, Op == OpAdd ? x + y : Op == OpSub ? x - y : x * y);
+      return true;
+    }
+    if (!isNumberPair(a, b)) return false;
+    double x = numberAsDouble(a), y = numberAsDouble(b);
+    *out = floatResult(Op == OpAdd ? x + y : Op == OpSub ? x - y : x * y);
+    return true;
+  } else if constexpr (Op == OpDiv) {
+    if (!isNumberPair(a, b)) return false;
+    *out = divideNumbers(a, b);
+    return true;
+  } else if constexpr (Op == OpMod) {
+    if (!integers) return false;
+    *out = integerRemainder(a.asInt(), b.asInt());
+    return true;
+  } else if constexpr (Op == OpAnd || Op == OpXor) {
+    if (!integers) return false;
+    *out = ScriptValue::make(KindInteger, Op == OpAnd ? a.bits & b.bits : a.bits ^ b.bits);
+    return true;
+  } else {
+    static_assert(isFusedCompare(Op));
+    bool r;
+    if (integers) {
+      int64_t x = a.asInt(), y = b.asInt();
+      r = Op == OpLt ? x < y : Op == OpGt ? x > y : Op == OpLe ? x <= y : x >= y;
+    } else if (isNumberPair(a, b)) {
+      double x = numberAsDouble(a), y = numberAsDouble(b);
+      r = Op == OpLt ? x < y : Op == OpGt ? x > y : Op == OpLe ? x <= y : x >= y;
+    } else {
+      return false;
+    }
+    *out = ScriptValue::boolean(r);
+    return true;
+  }
+}
+
 // Values each opcode takes from the stack (the opcode table's count; for the instructions whose use
 // depends on the operand, what the handler checks itself). Checked against the table once.
 constexpr int popsOf(int op) {
@@ -156,6 +331,11 @@ void checkPopCounts() {
 // The machine's copy of the stack pointer and of the running instruction (what the collector, nested
 // runs and error locations read) is brought up to date only by the instructions that can call out,
 // allocate or fail: before anything that leaves the loop's own code. The rest run on registers.
+#if defined(__GNUC__) && !defined(__clang__)
+// Global common-subexpression elimination merges the handlers' dispatch jumps into one shared
+// indirect jump (and hoists work into it), which the branch predictor cannot follow.
+__attribute__((optimize("no-gcse")))
+#endif
 void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   const uint32_t* ip = r.ip;
   const uint32_t* pc = ip;  // the instruction being run
@@ -202,6 +382,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   do {                                                                        \
     CompiledFunction* code_ = (functionValue).asFunction()->code;             \
     if (sp - 4 - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);           \
+    if (kFusion && !(code_->code[0] & kScannedMark)) scanForFusion(code_);   \
     exec.runningCode.push_back(code_);                                        \
     sp[0] = frameLink(fp);                                                    \
     sp[-1] = ScriptValue::make(KindFrameInfo, 0);                             \
@@ -215,7 +396,108 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   if (vm->heap.bytesSinceCollection >= vm->heap.threshold) [[unlikely]] collectionPoint(vm)
 
 #if VORLO_COMPUTED_GOTO
-  static void* table[256];
+  // Fused instructions: each runs its sequence when the sources pass their checks, there is room on
+  // the stack and the operator needs no conversion; otherwise the sequence's first instruction runs.
+  ScriptValue smallValue;
+#define FUSED_OPERATORS(M, SOURCE) \
+  M(SOURCE, Add) M(SOURCE, Sub) M(SOURCE, Mul) M(SOURCE, Div) M(SOURCE, Mod) M(SOURCE, Lt) \
+  M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge) M(SOURCE, And) M(SOURCE, Xor)
+#define FUSED_COMPARES(M, SOURCE) M(SOURCE, Lt) M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge)
+#define FUSED_SOURCES(M, LIST) LIST(M, Local) LIST(M, Const) LIST(M, Slot) LIST(M, Small)
+  // The value a source pushes, read at operand word ip[AT] with the stack pointer SPV it would push at.
+#define SOURCE_Local(AT, SPV) localSource(fp, (SPV), ip[AT])
+#define SOURCE_Const(AT, SPV) constSource(vm, ip[AT])
+#define SOURCE_Slot(AT, SPV) slotSource(fp, ceiling, ip[AT])
+#define SOURCE_Small(AT, SPV) (smallValue = ScriptValue::integer((*pc >> kSmallShift) & 3), &smallValue)
+#define WORDS_Local 2
+#define WORDS_Const 2
+#define WORDS_Slot 2
+#define WORDS_Small 1
+#define FIRST_Local L_OpLoadLocal
+#define FIRST_Const L_OpPushConst
+#define FIRST_Slot L_OpLoadSlot
+#define FIRST_Small L_PushSmall
+#define FUSED_LABEL(FORM, SOURCE, NAME) L_F_##FORM##_##SOURCE##_##NAME
+#define FUSED_ENTRY(FORM, KIND, SOURCE, NAME) \
+  table[kFusedBase + fusedIndex(KIND, kFrom##SOURCE, Op##NAME)] = &&FUSED_LABEL(FORM, SOURCE, NAME);
+#define ENTRY_PUSH_OPERATE(SOURCE, NAME) FUSED_ENTRY(PushOperate, kPushOperate, SOURCE, NAME)
+#define ENTRY_LOCAL_PUSH_OPERATE(SOURCE, NAME) FUSED_ENTRY(LocalPushOperate, kLocalPushOperate, SOURCE, NAME)
+#define ENTRY_PUSH_COMPARE_JUMP(SOURCE, NAME) FUSED_ENTRY(PushCompareJump, kPushCompareJump, SOURCE, NAME)
+#define ENTRY_LOCAL_PUSH_COMPARE_JUMP(SOURCE, NAME) \
+  FUSED_ENTRY(LocalPushCompareJump, kLocalPushCompareJump, SOURCE, NAME)
+#define ENTRY_COMPARE_JUMP(SOURCE, NAME) \
+  table[kFusedBase + fusedIndex(kCompareJump, kFromLocal, Op##NAME)] = &&L_F_CompareJump_##NAME;
+  // SOURCE; OP — the left operand is on the stack.
+#define DEFINE_PUSH_OPERATE(SOURCE, NAME)                                                       \
+  FUSED_LABEL(PushOperate, SOURCE, NAME) : {                                                    \
+    const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
+    ScriptValue r_;                                                                             \
+    if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
+      putValue(sp + 1, r_);                                                                     \
+      ip += WORDS_##SOURCE;                                                                     \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto FIRST_##SOURCE;                                                                        \
+  }
+  // LOADLOCAL; SOURCE; OP
+#define DEFINE_LOCAL_PUSH_OPERATE(SOURCE, NAME)                                                 \
+  FUSED_LABEL(LocalPushOperate, SOURCE, NAME) : {                                               \
+    const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
+    const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
+    ScriptValue r_;                                                                             \
+    if (a_ && b_ && sp - 2 >= lowest && fastBinary<Op##NAME>(*a_, *b_, &r_)) {                  \
+      putValue(sp, r_);                                                                         \
+      sp--;                                                                                     \
+      ip += 2 + WORDS_##SOURCE;                                                                 \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_OpLoadLocal;                                                                         \
+  }
+  // SOURCE; CMP; JFALSEB
+#define DEFINE_PUSH_COMPARE_JUMP(SOURCE, NAME)                                                  \
+  FUSED_LABEL(PushCompareJump, SOURCE, NAME) : {                                                \
+    const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
+    ScriptValue r_;                                                                             \
+    if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
+      sp++;                                                                                     \
+      int32_t rel_ = int32_t(ip[WORDS_##SOURCE + 1]);                                           \
+      ip += WORDS_##SOURCE + 2;                                                                 \
+      if (!r_.asBool()) JUMP_BY(rel_);                                                          \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto FIRST_##SOURCE;                                                                        \
+  }
+  // LOADLOCAL; SOURCE; CMP; JFALSEB
+#define DEFINE_LOCAL_PUSH_COMPARE_JUMP(SOURCE, NAME)                                            \
+  FUSED_LABEL(LocalPushCompareJump, SOURCE, NAME) : {                                           \
+    const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
+    const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
+    ScriptValue r_;                                                                             \
+    if (a_ && b_ && sp - 2 >= lowest && fastBinary<Op##NAME>(*a_, *b_, &r_)) {                  \
+      int32_t rel_ = int32_t(ip[WORDS_##SOURCE + 3]);                                           \
+      ip += WORDS_##SOURCE + 4;                                                                 \
+      if (!r_.asBool()) JUMP_BY(rel_);                                                          \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_OpLoadLocal;                                                                         \
+  }
+  // CMP; JFALSEB
+#define DEFINE_COMPARE_JUMP(SOURCE, NAME)                                                       \
+  L_F_CompareJump_##NAME : {                                                                    \
+    ScriptValue r_;                                                                             \
+    if (sp + 2 <= fp - 4 && fastBinary<Op##NAME>(sp[2], sp[1], &r_)) {                          \
+      sp += 2;                                                                                  \
+      int32_t rel_ = int32_t(ip[1]);                                                            \
+      ip += 2;                                                                                  \
+      if (!r_.asBool()) JUMP_BY(rel_);                                                          \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_Op##NAME;                                                                            \
+  }
+#endif
+
+#if VORLO_COMPUTED_GOTO
+  static void* table[kDispatchMask + 1];
   static bool tableReady = false;
   if (!tableReady) {
     checkPopCounts();
@@ -223,6 +505,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define OPCODE_ENTRY(name) table[name] = &&L_##name;
 #include "engine/opcode_list.h"
 #undef OPCODE_ENTRY
+    FUSED_SOURCES(ENTRY_PUSH_OPERATE, FUSED_OPERATORS)
+    FUSED_SOURCES(ENTRY_LOCAL_PUSH_OPERATE, FUSED_OPERATORS)
+    FUSED_SOURCES(ENTRY_PUSH_COMPARE_JUMP, FUSED_COMPARES)
+    FUSED_SOURCES(ENTRY_LOCAL_PUSH_COMPARE_JUMP, FUSED_COMPARES)
+    FUSED_COMPARES(ENTRY_COMPARE_JUMP, _)
     tableReady = true;
   }
 #define OP(name) L_##name
@@ -230,7 +517,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define NEXT()           \
   do {                   \
     pc = ip;             \
-    op = *ip++ & 0xFF;   \
+    op = *ip++ & kDispatchMask; \
     goto* table[op];     \
   } while (0)
   PUSHED();
@@ -265,7 +552,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
     OP(OpSwap) : {
       NEED(OpSwap);
-      ScriptValue t = sp[1];
+      ScriptValue t = loadValue(sp[1]);
       putValue(sp + 1, sp[2]);
       putValue(sp + 2, t);
       NEXT();
@@ -274,7 +561,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       int32_t b = int32_t(OPERAND());
       CHECK_SPAN(b);
       CHECK_SPAN(b + 1);  // the top and the b values under it
-      ScriptValue t = sp[1];
+      ScriptValue t = loadValue(sp[1]);
       sp += b;
       putValue(sp + 1, t);
       NEXT();
@@ -283,13 +570,13 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       int32_t b = int32_t(OPERAND());
       if (b >= 2) {
         CHECK_SPAN(b);
-        ScriptValue t = sp[1];
+        ScriptValue t = loadValue(sp[1]);
         for (int32_t i = 1; i < b; i++) sp[i] = sp[i + 1];
         sp[b] = t;
       } else if (b <= -2) {
         int32_t m = -b;
         CHECK_SPAN(m);
-        ScriptValue t = sp[m];
+        ScriptValue t = loadValue(sp[m]);
         for (int32_t i = m; i > 1; i--) sp[i] = sp[i - 1];
         sp[1] = t;
       }
@@ -903,7 +1190,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
     OP(OpReturn) : {
       NEED(OpReturn);
-      ScriptValue value = sp[1];
+      ScriptValue value = loadValue(sp[1]);
       if (fp[0].bits == 0) {
         SYNC();
         vm->result = value;
@@ -934,6 +1221,13 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpHalt) : BAD();
     OP_BAD : BAD();
 #if VORLO_COMPUTED_GOTO
+    // --- fused instructions (see scanForFusion) ---
+    L_PushSmall : PUSH(ScriptValue::integer((*pc >> kSmallShift) & 3)); PUSHED(); NEXT();
+    FUSED_SOURCES(DEFINE_PUSH_OPERATE, FUSED_OPERATORS)
+    FUSED_SOURCES(DEFINE_LOCAL_PUSH_OPERATE, FUSED_OPERATORS)
+    FUSED_SOURCES(DEFINE_PUSH_COMPARE_JUMP, FUSED_COMPARES)
+    FUSED_SOURCES(DEFINE_LOCAL_PUSH_COMPARE_JUMP, FUSED_COMPARES)
+    FUSED_COMPARES(DEFINE_COMPARE_JUMP, _)
   }
 #else
     }
@@ -951,6 +1245,35 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef ARGS_CHECK
 #undef ENTER
 #undef MAYBE_COLLECT
+#if VORLO_COMPUTED_GOTO
+#undef FUSED_OPERATORS
+#undef FUSED_COMPARES
+#undef FUSED_SOURCES
+#undef SOURCE_Local
+#undef SOURCE_Const
+#undef SOURCE_Slot
+#undef SOURCE_Small
+#undef WORDS_Local
+#undef WORDS_Const
+#undef WORDS_Slot
+#undef WORDS_Small
+#undef FIRST_Local
+#undef FIRST_Const
+#undef FIRST_Slot
+#undef FIRST_Small
+#undef FUSED_LABEL
+#undef FUSED_ENTRY
+#undef ENTRY_PUSH_OPERATE
+#undef ENTRY_LOCAL_PUSH_OPERATE
+#undef ENTRY_PUSH_COMPARE_JUMP
+#undef ENTRY_LOCAL_PUSH_COMPARE_JUMP
+#undef ENTRY_COMPARE_JUMP
+#undef DEFINE_PUSH_OPERATE
+#undef DEFINE_LOCAL_PUSH_OPERATE
+#undef DEFINE_PUSH_COMPARE_JUMP
+#undef DEFINE_LOCAL_PUSH_COMPARE_JUMP
+#undef DEFINE_COMPARE_JUMP
+#endif
 #undef OP
 #undef OP_BAD
 #undef NEXT
@@ -1017,6 +1340,9 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
     exec.exception = ScriptValue::undefined();
     vm->stackPointer = entrySp;
   };
+#if VORLO_COMPUTED_GOTO
+  scanForFusion(code);
+#endif
   exec.runningCode.push_back(code);
   for (;;) {
     bool thrown = false;
