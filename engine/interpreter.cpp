@@ -149,7 +149,11 @@ enum FusedForm {
   kLocalPushOperate,     // LOADLOCAL; SOURCE; OP
   kCompareJump,          // CMP; JFALSEB
   kPushCompareJump,      // SOURCE; CMP; JFALSEB
-  kLocalPushCompareJump  // LOADLOCAL; SOURCE; CMP; JFALSEB
+  kLocalPushCompareJump, // LOADLOCAL; SOURCE; CMP; JFALSEB
+  kPushOperateStore,     // SOURCE; OP; STORELOCAL
+  kLocalPushOperateStore,// LOADLOCAL; SOURCE; OP; STORELOCAL
+  kPushStore,            // SOURCE; STORELOCAL
+  kDupJump               // DUP; JFALSEB or JTRUEB; POP     the && and || of conditions
 };
 // The instruction that pushes the right operand.
 enum FusedSource { kFromLocal, kFromConst, kFromSlot, kFromSmall };
@@ -175,7 +179,7 @@ constexpr bool isFusedCompare(int op) { return op == OpLt || op == OpGt || op ==
 constexpr uint32_t fusedIndex(FusedForm form, FusedSource source, int op) {
   return uint32_t(form) * 64 + uint32_t(source) * 16 + uint32_t(fusedOperator(op));
 }
-static_assert(kFusedBase + fusedIndex(kLocalPushCompareJump, kFromSmall, OpXor) <= kDispatchMask);
+static_assert(kFusedBase + fusedIndex(kDupJump, kFromSmall, OpXor) <= kDispatchMask);
 
 int fusedSourceOf(int op) {
   switch (op) {
@@ -212,16 +216,23 @@ void scanForFusion(CompiledFunction* f) {
     uint32_t word = 0;
     int small = 0;  // the integer a PUSH0-3 source pushes
     int sourceB = fusedSourceOf(b), sourceA = fusedSourceOf(a);
-    if (a == OpLoadLocal && sourceB >= 0 && (fusedOperator(c) >= 0 || (isFusedCompare(c) && d == OpJFalseB))) {
-      bool jump = isFusedCompare(c) && d == OpJFalseB;
-      word = fusedIndex(jump ? kLocalPushCompareJump : kLocalPushOperate, FusedSource(sourceB), c);
+    if (a == OpLoadLocal && sourceB >= 0 && fusedOperator(c) >= 0) {
+      FusedForm form = d == OpStoreLocal                     ? kLocalPushOperateStore
+                       : isFusedCompare(c) && d == OpJFalseB ? kLocalPushCompareJump
+                                                             : kLocalPushOperate;
+      word = fusedIndex(form, FusedSource(sourceB), c);
       if (sourceB == kFromSmall) small = smallValueOf(b);
-    } else if (sourceA >= 0 && (fusedOperator(b) >= 0 || (isFusedCompare(b) && c == OpJFalseB))) {
-      bool jump = isFusedCompare(b) && c == OpJFalseB;
-      word = fusedIndex(jump ? kPushCompareJump : kPushOperate, FusedSource(sourceA), b);
+    } else if (sourceA >= 0 && (fusedOperator(b) >= 0 || b == OpStoreLocal)) {
+      FusedForm form = b == OpStoreLocal                     ? kPushStore
+                       : c == OpStoreLocal                   ? kPushOperateStore
+                       : isFusedCompare(b) && c == OpJFalseB ? kPushCompareJump
+                                                             : kPushOperate;
+      word = fusedIndex(form, FusedSource(sourceA), form == kPushStore ? OpAdd : b);
       if (sourceA == kFromSmall) small = smallValueOf(a);
     } else if (isFusedCompare(a) && b == OpJFalseB) {
       word = fusedIndex(kCompareJump, kFromLocal, a);
+    } else if (a == OpDup && (b == OpJFalseB || b == OpJTrueB) && c == OpPop) {
+      word = fusedIndex(kDupJump, kFromLocal, b == OpJFalseB ? OpAdd : OpSub);
     } else {
       continue;
     }
@@ -403,6 +414,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   M(SOURCE, Add) M(SOURCE, Sub) M(SOURCE, Mul) M(SOURCE, Div) M(SOURCE, Mod) M(SOURCE, Lt) \
   M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge) M(SOURCE, And) M(SOURCE, Xor)
 #define FUSED_COMPARES(M, SOURCE) M(SOURCE, Lt) M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge)
+#define FUSED_ONE(M, SOURCE) M(SOURCE, Add)
 #define FUSED_SOURCES(M, LIST) LIST(M, Local) LIST(M, Const) LIST(M, Slot) LIST(M, Small)
   // The value a source pushes, read at operand word ip[AT] with the stack pointer SPV it would push at.
 #define SOURCE_Local(AT, SPV) localSource(fp, (SPV), ip[AT])
@@ -425,6 +437,10 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define ENTRY_PUSH_COMPARE_JUMP(SOURCE, NAME) FUSED_ENTRY(PushCompareJump, kPushCompareJump, SOURCE, NAME)
 #define ENTRY_LOCAL_PUSH_COMPARE_JUMP(SOURCE, NAME) \
   FUSED_ENTRY(LocalPushCompareJump, kLocalPushCompareJump, SOURCE, NAME)
+#define ENTRY_PUSH_OPERATE_STORE(SOURCE, NAME) FUSED_ENTRY(PushOperateStore, kPushOperateStore, SOURCE, NAME)
+#define ENTRY_LOCAL_PUSH_OPERATE_STORE(SOURCE, NAME) \
+  FUSED_ENTRY(LocalPushOperateStore, kLocalPushOperateStore, SOURCE, NAME)
+#define ENTRY_PUSH_STORE(SOURCE, NAME) FUSED_ENTRY(PushStore, kPushStore, SOURCE, NAME)
 #define ENTRY_COMPARE_JUMP(SOURCE, NAME) \
   table[kFusedBase + fusedIndex(kCompareJump, kFromLocal, Op##NAME)] = &&L_F_CompareJump_##NAME;
   // SOURCE; OP — the left operand is on the stack.
@@ -481,6 +497,50 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }                                                                                           \
     goto L_OpLoadLocal;                                                                         \
   }
+  // SOURCE; OP; STORELOCAL — the result goes to the local, the left operand is popped.
+#define DEFINE_PUSH_OPERATE_STORE(SOURCE, NAME)                                                 \
+  FUSED_LABEL(PushOperateStore, SOURCE, NAME) : {                                               \
+    const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
+    int32_t z_ = int32_t(ip[WORDS_##SOURCE + 1]);                                               \
+    ScriptValue* to_ = fp - 4 - z_;                                                             \
+    ScriptValue r_;                                                                             \
+    if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && z_ >= 0 && to_ > sp + 1 &&                \
+        fastBinary<Op##NAME>(sp[1], *b_, &r_)) {                                                \
+      putValue(to_, r_);                                                                        \
+      sp++;                                                                                     \
+      ip += WORDS_##SOURCE + 2;                                                                 \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto FIRST_##SOURCE;                                                                        \
+  }
+  // LOADLOCAL; SOURCE; OP; STORELOCAL
+#define DEFINE_LOCAL_PUSH_OPERATE_STORE(SOURCE, NAME)                                           \
+  FUSED_LABEL(LocalPushOperateStore, SOURCE, NAME) : {                                          \
+    const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
+    const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
+    int32_t z_ = int32_t(ip[WORDS_##SOURCE + 3]);                                               \
+    ScriptValue* to_ = fp - 4 - z_;                                                             \
+    ScriptValue r_;                                                                             \
+    if (a_ && b_ && sp - 2 >= lowest && z_ >= 0 && to_ > sp && fastBinary<Op##NAME>(*a_, *b_, &r_)) { \
+      putValue(to_, r_);                                                                        \
+      ip += WORDS_##SOURCE + 4;                                                                 \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_OpLoadLocal;                                                                         \
+  }
+  // SOURCE; STORELOCAL
+#define DEFINE_PUSH_STORE(SOURCE, NAME)                                                         \
+  FUSED_LABEL(PushStore, SOURCE, NAME) : {                                                      \
+    const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
+    int32_t z_ = int32_t(ip[WORDS_##SOURCE]);                                                   \
+    ScriptValue* to_ = fp - 4 - z_;                                                             \
+    if (b_ && sp - 1 >= lowest && z_ >= 0 && to_ > sp) {                                        \
+      putValue(to_, *b_);                                                                       \
+      ip += WORDS_##SOURCE + 1;                                                                 \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto FIRST_##SOURCE;                                                                        \
+  }
   // CMP; JFALSEB
 #define DEFINE_COMPARE_JUMP(SOURCE, NAME)                                                       \
   L_F_CompareJump_##NAME : {                                                                    \
@@ -510,6 +570,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     FUSED_SOURCES(ENTRY_PUSH_COMPARE_JUMP, FUSED_COMPARES)
     FUSED_SOURCES(ENTRY_LOCAL_PUSH_COMPARE_JUMP, FUSED_COMPARES)
     FUSED_COMPARES(ENTRY_COMPARE_JUMP, _)
+    FUSED_SOURCES(ENTRY_PUSH_OPERATE_STORE, FUSED_OPERATORS)
+    FUSED_SOURCES(ENTRY_LOCAL_PUSH_OPERATE_STORE, FUSED_OPERATORS)
+    FUSED_SOURCES(ENTRY_PUSH_STORE, FUSED_ONE)
+    table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpAdd)] = &&L_F_DupJumpFalse;
+    table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpSub)] = &&L_F_DupJumpTrue;
     tableReady = true;
   }
 #define OP(name) L_##name
@@ -1228,6 +1293,34 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     FUSED_SOURCES(DEFINE_PUSH_COMPARE_JUMP, FUSED_COMPARES)
     FUSED_SOURCES(DEFINE_LOCAL_PUSH_COMPARE_JUMP, FUSED_COMPARES)
     FUSED_COMPARES(DEFINE_COMPARE_JUMP, _)
+    FUSED_SOURCES(DEFINE_PUSH_OPERATE_STORE, FUSED_OPERATORS)
+    FUSED_SOURCES(DEFINE_LOCAL_PUSH_OPERATE_STORE, FUSED_OPERATORS)
+    FUSED_SOURCES(DEFINE_PUSH_STORE, FUSED_ONE)
+    // DUP; JFALSEB (JTRUEB); POP: the value stays when the jump is taken, else it is popped.
+    L_F_DupJumpFalse : {
+      if (sp + 1 <= fp - 4 && sp - 1 >= lowest) {
+        if (uint32_t(sp[1].bits) == 0) {
+          ip += 2 + int32_t(ip[1]);
+        } else {
+          sp++;
+          ip += 3;
+        }
+        NEXT();
+      }
+      goto L_OpDup;
+    }
+    L_F_DupJumpTrue : {
+      if (sp + 1 <= fp - 4 && sp - 1 >= lowest) {
+        if (uint32_t(sp[1].bits) != 0) {
+          ip += 2 + int32_t(ip[1]);
+        } else {
+          sp++;
+          ip += 3;
+        }
+        NEXT();
+      }
+      goto L_OpDup;
+    }
   }
 #else
     }
@@ -1273,6 +1366,13 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef DEFINE_PUSH_COMPARE_JUMP
 #undef DEFINE_LOCAL_PUSH_COMPARE_JUMP
 #undef DEFINE_COMPARE_JUMP
+#undef FUSED_ONE
+#undef ENTRY_PUSH_OPERATE_STORE
+#undef ENTRY_LOCAL_PUSH_OPERATE_STORE
+#undef ENTRY_PUSH_STORE
+#undef DEFINE_PUSH_OPERATE_STORE
+#undef DEFINE_LOCAL_PUSH_OPERATE_STORE
+#undef DEFINE_PUSH_STORE
 #endif
 #undef OP
 #undef OP_BAD
