@@ -1422,7 +1422,10 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
   if (entrySp - ptrdiff_t(n) - 6 - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
 
   ScriptValue* sp = entrySp;
-  *sp-- = ScriptValue::function(newFunctionValue(vm, code));  // keeps the code reachable
+  // The run's base slot. The code is kept reachable by the list of running code, which the collector
+  // marks, so the slot needs no function record of its own (a native calling a script comparison
+  // function a million times allocates nothing for it).
+  *sp-- = ScriptValue::undefined();
   for (uint32_t i = n; i-- > 0;) *sp-- = slots[i];
   *sp-- = thisValue ? *thisValue : ScriptValue::null();
   ScriptValue* fp = sp;
@@ -1440,9 +1443,7 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
     exec.exception = ScriptValue::undefined();
     vm->stackPointer = entrySp;
   };
-#if VORLO_COMPUTED_GOTO
-  scanForFusion(code);
-#endif
+  if (kFusion && code->code && !(code->code[0] & kScannedMark)) scanForFusion(code);
   exec.runningCode.push_back(code);
   for (;;) {
     bool thrown = false;
