@@ -27,8 +27,11 @@
 
 #if defined(__GNUC__)
 #define VORLO_COMPUTED_GOTO 1
+// The loop's helpers must be inlined into it whatever its size.
+#define VORLO_INLINE inline __attribute__((always_inline))
 #else
 #define VORLO_COMPUTED_GOTO 0
+#define VORLO_INLINE inline
 #endif
 
 namespace vorlo {
@@ -56,7 +59,7 @@ struct Registers {
 // values, whatever an image asks: operands are taken only from below the header (fp - 4), and frame
 // slots only up to the caller's operands (below the caller's header) or, for the outermost frame, up
 // to the run's function value.
-inline ScriptValue* slotLimit(const ScriptValue* fp, ScriptValue* ceiling) {
+VORLO_INLINE ScriptValue* slotLimit(const ScriptValue* fp, ScriptValue* ceiling) {
   return fp[0].bits ? static_cast<ScriptValue*>(fp[0].asPointer()) - 4 : ceiling - 1;
 }
 
@@ -65,7 +68,7 @@ inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFr
 // Stack values move as two 8-byte words. A result is often written field by field; a 16-byte load of
 // it by the next instruction could not take the data from the pending stores and would wait for them
 // to reach the cache. Word-sized reads and writes keep every value in flight.
-inline void putValue(ScriptValue* to, const ScriptValue& v) {
+VORLO_INLINE void putValue(ScriptValue* to, const ScriptValue& v) {
   uint64_t head, bits;
   std::memcpy(&head, &v, sizeof head);
   std::memcpy(&bits, reinterpret_cast<const char*>(&v) + sizeof head, sizeof bits);
@@ -76,7 +79,7 @@ inline void putValue(ScriptValue* to, const ScriptValue& v) {
   std::memcpy(reinterpret_cast<char*>(to) + sizeof head, &bits, sizeof bits);
 }
 static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, bits) == 8);
-inline ScriptValue loadValue(const ScriptValue& v) {
+VORLO_INLINE ScriptValue loadValue(const ScriptValue& v) {
   ScriptValue copy;
   putValue(&copy, v);
   return copy;
@@ -153,7 +156,9 @@ enum FusedForm {
   kPushOperateStore,     // SOURCE; OP; STORELOCAL
   kLocalPushOperateStore,// LOADLOCAL; SOURCE; OP; STORELOCAL
   kPushStore,            // SOURCE; STORELOCAL
-  kDupJump               // DUP; JFALSEB or JTRUEB; POP     the && and || of conditions
+  kDupJump,              // DUP; JFALSEB or JTRUEB; POP     the && and || of conditions
+  kLocalPushMultiplyAdd, // LOADLOCAL; SOURCE; MUL; ADD or SUB  the left operand on the stack
+  kLocalPushCompareAnd   // LOADLOCAL; SOURCE; CMP; DUP; JFALSEB; POP
 };
 // The instruction that pushes the right operand.
 enum FusedSource { kFromLocal, kFromConst, kFromSlot, kFromSmall };
@@ -179,7 +184,7 @@ constexpr bool isFusedCompare(int op) { return op == OpLt || op == OpGt || op ==
 constexpr uint32_t fusedIndex(FusedForm form, FusedSource source, int op) {
   return uint32_t(form) * 64 + uint32_t(source) * 16 + uint32_t(fusedOperator(op));
 }
-static_assert(kFusedBase + fusedIndex(kDupJump, kFromSmall, OpXor) <= kDispatchMask);
+static_assert(kFusedBase + fusedIndex(kLocalPushCompareAnd, kFromSmall, OpXor) <= kDispatchMask);
 
 int fusedSourceOf(int op) {
   switch (op) {
@@ -207,20 +212,22 @@ void scanForFusion(CompiledFunction* f) {
     list.push_back({at, op});
     at += opcodeInfo(op).operand == OperandNone ? 1 : 2;
   }
-  list.push_back({f->codeWords, -1});
-  list.push_back({f->codeWords, -1});
-  list.push_back({f->codeWords, -1});
+  size_t count = list.size();
+  for (int i = 0; i < 5; i++) list.push_back({f->codeWords, -1});  // room to look ahead
   std::vector<uint32_t> fused(list.size(), 0);
-  for (size_t k = 0; k + 3 < list.size(); k++) {
+  for (size_t k = 0; k < count; k++) {
     int a = list[k].op, b = list[k + 1].op, c = list[k + 2].op, d = list[k + 3].op;
     uint32_t word = 0;
     int small = 0;  // the integer a PUSH0-3 source pushes
     int sourceB = fusedSourceOf(b), sourceA = fusedSourceOf(a);
     if (a == OpLoadLocal && sourceB >= 0 && fusedOperator(c) >= 0) {
-      FusedForm form = d == OpStoreLocal                     ? kLocalPushOperateStore
-                       : isFusedCompare(c) && d == OpJFalseB ? kLocalPushCompareJump
-                                                             : kLocalPushOperate;
-      word = fusedIndex(form, FusedSource(sourceB), c);
+      bool andPattern = d == OpDup && list[k + 4].op == OpJFalseB && list[k + 5].op == OpPop;
+      FusedForm form = c == OpMul && (d == OpAdd || d == OpSub)   ? kLocalPushMultiplyAdd
+                       : isFusedCompare(c) && andPattern          ? kLocalPushCompareAnd
+                       : d == OpStoreLocal                        ? kLocalPushOperateStore
+                       : isFusedCompare(c) && d == OpJFalseB      ? kLocalPushCompareJump
+                                                                  : kLocalPushOperate;
+      word = fusedIndex(form, FusedSource(sourceB), form == kLocalPushMultiplyAdd ? d : c);
       if (sourceB == kFromSmall) small = smallValueOf(b);
     } else if (sourceA >= 0 && (fusedOperator(b) >= 0 || b == OpStoreLocal)) {
       FusedForm form = b == OpStoreLocal                     ? kPushStore
@@ -238,22 +245,22 @@ void scanForFusion(CompiledFunction* f) {
     }
     fused[k] = (kFusedBase + word) | uint32_t(small) << kSmallShift;
   }
-  for (size_t k = 0; k < list.size(); k++)
+  for (size_t k = 0; k < count; k++)
     if (fused[k]) code[list[k].at] = fused[k];
   code[0] |= kScannedMark;
 }
 
 // The value a pushing instruction would push, or null when that instruction would fail its checks
 // (it then runs on its own and reports the failure).
-inline const ScriptValue* localSource(ScriptValue* fp, ScriptValue* sp, uint32_t operand) {
+VORLO_INLINE const ScriptValue* localSource(ScriptValue* fp, ScriptValue* sp, uint32_t operand) {
   int32_t j = int32_t(operand);
   ScriptValue* p = fp - 4 - j;
   return j >= 0 && p > sp ? p : nullptr;
 }
-inline const ScriptValue* constSource(ScriptVM* vm, uint32_t index) {
+VORLO_INLINE const ScriptValue* constSource(ScriptVM* vm, uint32_t index) {
   return index < vm->constants.count ? &vm->constants.values[index] : nullptr;
 }
-inline const ScriptValue* slotSource(ScriptValue* fp, ScriptValue* ceiling, uint32_t operand) {
+VORLO_INLINE const ScriptValue* slotSource(ScriptValue* fp, ScriptValue* ceiling, uint32_t operand) {
   int32_t k = int32_t(operand);
   ScriptValue* p = fp + k + 1;
   return k >= 0 && p <= slotLimit(fp, ceiling) ? p : nullptr;
@@ -262,7 +269,7 @@ inline const ScriptValue* slotSource(ScriptValue* fp, ScriptValue* ceiling, uint
 // An operator on two values that need no conversion: false when the general operator must run. The
 // results are those of the single instructions' handlers (and of the operator functions).
 template <int Op>
-inline bool fastBinary(const ScriptValue& a, const ScriptValue& b, ScriptValue* out) {
+VORLO_INLINE bool fastBinary(const ScriptValue& a, const ScriptValue& b, ScriptValue* out) {
   bool integers = a.kind == KindInteger && b.kind == KindInteger;
   if constexpr (Op == OpAdd || Op == OpSub || Op == OpMul) {
     if (integers) {
@@ -415,6 +422,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge) M(SOURCE, And) M(SOURCE, Xor)
 #define FUSED_COMPARES(M, SOURCE) M(SOURCE, Lt) M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge)
 #define FUSED_ONE(M, SOURCE) M(SOURCE, Add)
+#define FUSED_ADDS(M, SOURCE) M(SOURCE, Add) M(SOURCE, Sub)
 #define FUSED_SOURCES(M, LIST) LIST(M, Local) LIST(M, Const) LIST(M, Slot) LIST(M, Small)
   // The value a source pushes, read at operand word ip[AT] with the stack pointer SPV it would push at.
 #define SOURCE_Local(AT, SPV) localSource(fp, (SPV), ip[AT])
@@ -437,6 +445,10 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define ENTRY_PUSH_COMPARE_JUMP(SOURCE, NAME) FUSED_ENTRY(PushCompareJump, kPushCompareJump, SOURCE, NAME)
 #define ENTRY_LOCAL_PUSH_COMPARE_JUMP(SOURCE, NAME) \
   FUSED_ENTRY(LocalPushCompareJump, kLocalPushCompareJump, SOURCE, NAME)
+#define ENTRY_LOCAL_PUSH_MULTIPLY_ADD(SOURCE, NAME) \
+  FUSED_ENTRY(LocalPushMultiplyAdd, kLocalPushMultiplyAdd, SOURCE, NAME)
+#define ENTRY_LOCAL_PUSH_COMPARE_AND(SOURCE, NAME) \
+  FUSED_ENTRY(LocalPushCompareAnd, kLocalPushCompareAnd, SOURCE, NAME)
 #define ENTRY_PUSH_OPERATE_STORE(SOURCE, NAME) FUSED_ENTRY(PushOperateStore, kPushOperateStore, SOURCE, NAME)
 #define ENTRY_LOCAL_PUSH_OPERATE_STORE(SOURCE, NAME) \
   FUSED_ENTRY(LocalPushOperateStore, kLocalPushOperateStore, SOURCE, NAME)
@@ -465,6 +477,40 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       putValue(sp, r_);                                                                         \
       sp--;                                                                                     \
       ip += 2 + WORDS_##SOURCE;                                                                 \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_OpLoadLocal;                                                                         \
+  }
+  // LOADLOCAL; SOURCE; MUL; ADD or SUB (NAME): the product joins the left operand on the stack.
+#define DEFINE_LOCAL_PUSH_MULTIPLY_ADD(SOURCE, NAME)                                            \
+  FUSED_LABEL(LocalPushMultiplyAdd, SOURCE, NAME) : {                                           \
+    const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
+    const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
+    ScriptValue p_, r_;                                                                         \
+    if (a_ && b_ && sp - 2 >= lowest && sp + 1 <= fp - 4 && fastBinary<OpMul>(*a_, *b_, &p_) && \
+        fastBinary<Op##NAME>(sp[1], p_, &r_)) {                                                 \
+      putValue(sp + 1, r_);                                                                     \
+      ip += WORDS_##SOURCE + 3;                                                                 \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_OpLoadLocal;                                                                         \
+  }
+  // LOADLOCAL; SOURCE; CMP; DUP; JFALSEB; POP: a false result stays on the stack for the jump target.
+#define DEFINE_LOCAL_PUSH_COMPARE_AND(SOURCE, NAME)                                             \
+  FUSED_LABEL(LocalPushCompareAnd, SOURCE, NAME) : {                                            \
+    const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
+    const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
+    ScriptValue r_;                                                                             \
+    if (a_ && b_ && sp - 2 >= lowest && fastBinary<Op##NAME>(*a_, *b_, &r_)) {                  \
+      if (r_.asBool()) {                                                                        \
+        ip += WORDS_##SOURCE + 6;                                                               \
+      } else {                                                                                  \
+        int32_t rel_ = int32_t(ip[WORDS_##SOURCE + 4]);                                         \
+        putValue(sp, r_);                                                                       \
+        sp--;                                                                                   \
+        ip += WORDS_##SOURCE + 5;                                                               \
+        JUMP_BY(rel_);                                                                          \
+      }                                                                                         \
       NEXT();                                                                                   \
     }                                                                                           \
     goto L_OpLoadLocal;                                                                         \
@@ -573,6 +619,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     FUSED_SOURCES(ENTRY_PUSH_OPERATE_STORE, FUSED_OPERATORS)
     FUSED_SOURCES(ENTRY_LOCAL_PUSH_OPERATE_STORE, FUSED_OPERATORS)
     FUSED_SOURCES(ENTRY_PUSH_STORE, FUSED_ONE)
+    FUSED_SOURCES(ENTRY_LOCAL_PUSH_MULTIPLY_ADD, FUSED_ADDS)
+    FUSED_SOURCES(ENTRY_LOCAL_PUSH_COMPARE_AND, FUSED_COMPARES)
     table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpAdd)] = &&L_F_DupJumpFalse;
     table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpSub)] = &&L_F_DupJumpTrue;
     tableReady = true;
@@ -1296,6 +1344,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     FUSED_SOURCES(DEFINE_PUSH_OPERATE_STORE, FUSED_OPERATORS)
     FUSED_SOURCES(DEFINE_LOCAL_PUSH_OPERATE_STORE, FUSED_OPERATORS)
     FUSED_SOURCES(DEFINE_PUSH_STORE, FUSED_ONE)
+    FUSED_SOURCES(DEFINE_LOCAL_PUSH_MULTIPLY_ADD, FUSED_ADDS)
+    FUSED_SOURCES(DEFINE_LOCAL_PUSH_COMPARE_AND, FUSED_COMPARES)
     // DUP; JFALSEB (JTRUEB); POP: the value stays when the jump is taken, else it is popped.
     L_F_DupJumpFalse : {
       if (sp + 1 <= fp - 4 && sp - 1 >= lowest) {
@@ -1367,6 +1417,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef DEFINE_LOCAL_PUSH_COMPARE_JUMP
 #undef DEFINE_COMPARE_JUMP
 #undef FUSED_ONE
+#undef FUSED_ADDS
+#undef ENTRY_LOCAL_PUSH_MULTIPLY_ADD
+#undef ENTRY_LOCAL_PUSH_COMPARE_AND
+#undef DEFINE_LOCAL_PUSH_MULTIPLY_ADD
+#undef DEFINE_LOCAL_PUSH_COMPARE_AND
 #undef ENTRY_PUSH_OPERATE_STORE
 #undef ENTRY_LOCAL_PUSH_OPERATE_STORE
 #undef ENTRY_PUSH_STORE
