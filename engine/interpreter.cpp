@@ -901,8 +901,16 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEED(OpGetProp);
       Atom name = OPERAND();
       if (sp[1].isObject()) {
+        // An own property is the first that the lookup finds.
+        const ScriptObject* o = sp[1].asObject();
+        for (uint32_t i = 0, n = o->slotCount; i < n; i++) {
+          if (o->slots[i].key == name) {
+            putValue(sp + 1, o->slots[i].value);
+            NEXT();
+          }
+        }
         ScriptValue v;
-        if (objectGet(vm, sp[1].asObject(), name, &v)) {
+        if (objectGet(vm, o, name, &v)) {
           putValue(sp + 1, v);
           NEXT();
         }
@@ -914,7 +922,20 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpSetProp) : {
       NEED(OpSetProp);
       SYNC();
-      setProperty(vm, sp[1], OPERAND(), sp[2]);
+      Atom name = OPERAND();
+      bool stored = false;
+      if (sp[1].isObject()) {
+        // Changing an own property allocates nothing; a new one goes through the object's set.
+        ScriptObject* o = sp[1].asObject();
+        for (uint32_t i = 0, n = o->slotCount; i < n; i++) {
+          if (o->slots[i].key == name) {
+            putValue(&o->slots[i].value, sp[2]);
+            stored = true;
+            break;
+          }
+        }
+      }
+      if (!stored) setProperty(vm, sp[1], name, sp[2]);
       sp += 2;
       vm->stackPointer = sp;
       MAYBE_COLLECT();

@@ -15,17 +15,22 @@ namespace vorlo {
 // --- the number cores: operands that are already integers or floats need no conversion ---
 // The interpreter takes these inline; the operator functions below use the same ones, so both give
 // the same results.
+#if defined(__GNUC__)
+#define VORLO_NUMBER_CORE inline __attribute__((always_inline))
+#else
+#define VORLO_NUMBER_CORE inline
+#endif
 
-inline bool isNumberPair(const ScriptValue& a, const ScriptValue& b) {
+VORLO_NUMBER_CORE bool isNumberPair(const ScriptValue& a, const ScriptValue& b) {
   return (a.kind == KindInteger || a.kind == KindFloat) && (b.kind == KindInteger || b.kind == KindFloat);
 }
-inline double numberAsDouble(const ScriptValue& v) {
+VORLO_NUMBER_CORE double numberAsDouble(const ScriptValue& v) {
   return v.kind == KindInteger ? static_cast<double>(v.asInt()) : v.asFloat();
 }
 // A NaN produced by float arithmetic is the NaN kind, never a float holding NaN.
-inline ScriptValue floatResult(double d) { return std::isnan(d) ? ScriptValue::nan() : ScriptValue::number(d); }
+VORLO_NUMBER_CORE ScriptValue floatResult(double d) { return std::isnan(d) ? ScriptValue::nan() : ScriptValue::number(d); }
 // Division of two numbers: always a float (or NaN); an infinity divided by zero keeps that infinity.
-inline ScriptValue divideNumbers(const ScriptValue& a, const ScriptValue& b) {
+VORLO_NUMBER_CORE ScriptValue divideNumbers(const ScriptValue& a, const ScriptValue& b) {
   double x = numberAsDouble(a), y = numberAsDouble(b);
   bool aInfinite = a.kind == KindFloat && std::isinf(x), bInfinite = b.kind == KindFloat && std::isinf(y);
   if (aInfinite && bInfinite) return ScriptValue::nan();
@@ -34,17 +39,17 @@ inline ScriptValue divideNumbers(const ScriptValue& a, const ScriptValue& b) {
   return floatResult(x / y);
 }
 // The remainder of two integers: NaN for a zero divisor, the sign of the dividend otherwise.
-inline ScriptValue integerRemainder(int64_t x, int64_t y) {
+VORLO_NUMBER_CORE ScriptValue integerRemainder(int64_t x, int64_t y) {
   if (y == 0) return ScriptValue::nan();
   if (y == -1) return ScriptValue::integer(0);  // the one quotient that overflows
   return ScriptValue::integer(x % y);
 }
 // Shifts count by the low 8 bits of the count; 64 or more shifts everything out.
-inline int64_t shiftLeft(int64_t v, uint64_t count) {
+VORLO_NUMBER_CORE int64_t shiftLeft(int64_t v, uint64_t count) {
   count &= 0xFF;
   return count >= 64 ? 0 : static_cast<int64_t>(static_cast<uint64_t>(v) << count);
 }
-inline int64_t shiftRight(int64_t v, uint64_t count) {
+VORLO_NUMBER_CORE int64_t shiftRight(int64_t v, uint64_t count) {
   count &= 0xFF;
   if (count >= 64) return v < 0 ? -1 : 0;
   return v >> count;  // arithmetic on every compiler this builds with (and defined since C++20)
