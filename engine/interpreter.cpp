@@ -69,9 +69,8 @@ inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFr
 // it by the next instruction could not take the data from the pending stores and would wait for them
 // to reach the cache. Word-sized reads and writes keep every value in flight.
 VORLO_INLINE void putValue(ScriptValue* to, const ScriptValue& v) {
-  uint64_t head, bits;
-  std::memcpy(&head, &v, sizeof head);
-  std::memcpy(&bits, reinterpret_cast<const char*>(&v) + sizeof head, sizeof bits);
+  // Built from the fields, so that a result made in registers never goes through memory.
+  uint64_t head = uint64_t(v.kind) | uint64_t(v.reserved) << 32, bits = v.bits;
 #if defined(__GNUC__)
   asm("" : "+r"(head), "+r"(bits));  // two general registers, never one vector move
 #endif
