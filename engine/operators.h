@@ -28,7 +28,16 @@ VORLO_NUMBER_CORE double numberAsDouble(const ScriptValue& v) {
   return v.kind == KindInteger ? static_cast<double>(v.asInt()) : v.asFloat();
 }
 // A NaN produced by float arithmetic is the NaN kind, never a float holding NaN.
-VORLO_NUMBER_CORE ScriptValue floatResult(double d) { return std::isnan(d) ? ScriptValue::nan() : ScriptValue::number(d); }
+VORLO_NUMBER_CORE ScriptValue floatResult(double d) {
+  // A branch rather than a select: NaN is rare, and the result then does not wait for the test.
+  if (std::isnan(d)) [[unlikely]] {
+#if defined(__GNUC__)
+    asm volatile("");  // keeps the compiler from turning the branch back into a select
+#endif
+    return ScriptValue::nan();
+  }
+  return ScriptValue::number(d);
+}
 // Division of two numbers: always a float (or NaN); an infinity divided by zero keeps that infinity.
 VORLO_NUMBER_CORE ScriptValue divideNumbers(const ScriptValue& a, const ScriptValue& b) {
   double x = numberAsDouble(a), y = numberAsDouble(b);
