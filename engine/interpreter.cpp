@@ -27,11 +27,18 @@
 
 #if defined(__GNUC__)
 #define VORLO_COMPUTED_GOTO 1
-// The loop's helpers must be inlined into it whatever its size.
-#define VORLO_INLINE inline __attribute__((always_inline))
 #else
 #define VORLO_COMPUTED_GOTO 0
+#endif
+// The loop's helpers must be inlined into it whatever its size. Address-sanitized builds leave out
+// the fused instructions and the forced inlining: each inlined copy's temporaries would get a guarded
+// slot of the loop's frame, and nested runs would exhaust the native stack.
+#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#define VORLO_INLINE inline __attribute__((always_inline))
+#define VORLO_FUSION 1
+#else
 #define VORLO_INLINE inline
+#define VORLO_FUSION 0
 #endif
 
 namespace vorlo {
@@ -68,14 +75,21 @@ inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFr
 // Stack values move as two 8-byte words. A result is often written field by field; a 16-byte load of
 // it by the next instruction could not take the data from the pending stores and would wait for them
 // to reach the cache. Word-sized reads and writes keep every value in flight.
-VORLO_INLINE void putValue(ScriptValue* to, const ScriptValue& v) {
+#if defined(__GNUC__)
+using ValueWord = uint64_t __attribute__((may_alias));
+#endif
+VORLO_INLINE void putValue(ScriptValue* to, ScriptValue v) {
   // Built from the fields, so that a result made in registers never goes through memory.
   uint64_t head = uint64_t(v.kind) | uint64_t(v.reserved) << 32, bits = v.bits;
 #if defined(__GNUC__)
   asm("" : "+r"(head), "+r"(bits));  // two general registers, never one vector move
-#endif
+  ValueWord* words = reinterpret_cast<ValueWord*>(to);
+  words[0] = head;
+  words[1] = bits;
+#else
   std::memcpy(reinterpret_cast<char*>(to), &head, sizeof head);
   std::memcpy(reinterpret_cast<char*>(to) + sizeof head, &bits, sizeof bits);
+#endif
 }
 static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, bits) == 8);
 VORLO_INLINE ScriptValue loadValue(const ScriptValue& v) {
@@ -139,7 +153,7 @@ void pushWith(ScriptVM* vm, ScriptValue* fp, const ScriptValue& value) {
 // a PUSH0-3 source; bit 31 of a function's first word marks the function as already scanned. The
 // dispatch looks at the low 10 bits only; the linker writes opcodes as plain bytes.
 
-constexpr bool kFusion = VORLO_COMPUTED_GOTO;
+constexpr bool kFusion = VORLO_FUSION;
 constexpr uint32_t kDispatchMask = 0x3FF;
 constexpr uint32_t kFusedBase = 0x100;
 constexpr uint32_t kScannedMark = 0x80000000u;
@@ -412,10 +426,12 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define MAYBE_COLLECT() \
   if (vm->heap.bytesSinceCollection >= vm->heap.threshold) [[unlikely]] collectionPoint(vm)
 
-#if VORLO_COMPUTED_GOTO
+#if VORLO_FUSION
   // Fused instructions: each runs its sequence when the sources pass their checks, there is room on
   // the stack and the operator needs no conversion; otherwise the sequence's first instruction runs.
-  ScriptValue smallValue;
+  // Scratch values of the fused instructions, shared by all of them so that the loop's frame stays
+  // small (instrumented builds give every local of every handler a slot of its own).
+  ScriptValue smallValue, r_, p_;
 #define FUSED_OPERATORS(M, SOURCE) \
   M(SOURCE, Add) M(SOURCE, Sub) M(SOURCE, Mul) M(SOURCE, Div) M(SOURCE, Mod) M(SOURCE, Lt) \
   M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge) M(SOURCE, And) M(SOURCE, Xor)
@@ -458,7 +474,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define DEFINE_PUSH_OPERATE(SOURCE, NAME)                                                       \
   FUSED_LABEL(PushOperate, SOURCE, NAME) : {                                                    \
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
-    ScriptValue r_;                                                                             \
     if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
       putValue(sp + 1, r_);                                                                     \
       ip += WORDS_##SOURCE;                                                                     \
@@ -471,7 +486,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   FUSED_LABEL(LocalPushOperate, SOURCE, NAME) : {                                               \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
-    ScriptValue r_;                                                                             \
     if (a_ && b_ && sp - 2 >= lowest && fastBinary<Op##NAME>(*a_, *b_, &r_)) {                  \
       putValue(sp, r_);                                                                         \
       sp--;                                                                                     \
@@ -485,7 +499,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   FUSED_LABEL(LocalPushMultiplyAdd, SOURCE, NAME) : {                                           \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
-    ScriptValue p_, r_;                                                                         \
     if (a_ && b_ && sp - 2 >= lowest && sp + 1 <= fp - 4 && fastBinary<OpMul>(*a_, *b_, &p_) && \
         fastBinary<Op##NAME>(sp[1], p_, &r_)) {                                                 \
       putValue(sp + 1, r_);                                                                     \
@@ -499,7 +512,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   FUSED_LABEL(LocalPushCompareAnd, SOURCE, NAME) : {                                            \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
-    ScriptValue r_;                                                                             \
     if (a_ && b_ && sp - 2 >= lowest && fastBinary<Op##NAME>(*a_, *b_, &r_)) {                  \
       if (r_.asBool()) {                                                                        \
         ip += WORDS_##SOURCE + 6;                                                               \
@@ -518,7 +530,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define DEFINE_PUSH_COMPARE_JUMP(SOURCE, NAME)                                                  \
   FUSED_LABEL(PushCompareJump, SOURCE, NAME) : {                                                \
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
-    ScriptValue r_;                                                                             \
     if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
       sp++;                                                                                     \
       int32_t rel_ = int32_t(ip[WORDS_##SOURCE + 1]);                                           \
@@ -533,7 +544,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   FUSED_LABEL(LocalPushCompareJump, SOURCE, NAME) : {                                           \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
-    ScriptValue r_;                                                                             \
     if (a_ && b_ && sp - 2 >= lowest && fastBinary<Op##NAME>(*a_, *b_, &r_)) {                  \
       int32_t rel_ = int32_t(ip[WORDS_##SOURCE + 3]);                                           \
       ip += WORDS_##SOURCE + 4;                                                                 \
@@ -548,7 +558,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
     int32_t z_ = int32_t(ip[WORDS_##SOURCE + 1]);                                               \
     ScriptValue* to_ = fp - 4 - z_;                                                             \
-    ScriptValue r_;                                                                             \
     if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && z_ >= 0 && to_ > sp + 1 &&                \
         fastBinary<Op##NAME>(sp[1], *b_, &r_)) {                                                \
       putValue(to_, r_);                                                                        \
@@ -565,7 +574,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
     int32_t z_ = int32_t(ip[WORDS_##SOURCE + 3]);                                               \
     ScriptValue* to_ = fp - 4 - z_;                                                             \
-    ScriptValue r_;                                                                             \
     if (a_ && b_ && sp - 2 >= lowest && z_ >= 0 && to_ > sp && fastBinary<Op##NAME>(*a_, *b_, &r_)) { \
       putValue(to_, r_);                                                                        \
       ip += WORDS_##SOURCE + 4;                                                                 \
@@ -589,7 +597,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   // CMP; JFALSEB
 #define DEFINE_COMPARE_JUMP(SOURCE, NAME)                                                       \
   L_F_CompareJump_##NAME : {                                                                    \
-    ScriptValue r_;                                                                             \
     if (sp + 2 <= fp - 4 && fastBinary<Op##NAME>(sp[2], sp[1], &r_)) {                          \
       sp += 2;                                                                                  \
       int32_t rel_ = int32_t(ip[1]);                                                            \
@@ -610,6 +617,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define OPCODE_ENTRY(name) table[name] = &&L_##name;
 #include "engine/opcode_list.h"
 #undef OPCODE_ENTRY
+#if VORLO_FUSION
     FUSED_SOURCES(ENTRY_PUSH_OPERATE, FUSED_OPERATORS)
     FUSED_SOURCES(ENTRY_LOCAL_PUSH_OPERATE, FUSED_OPERATORS)
     FUSED_SOURCES(ENTRY_PUSH_COMPARE_JUMP, FUSED_COMPARES)
@@ -622,6 +630,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     FUSED_SOURCES(ENTRY_LOCAL_PUSH_COMPARE_AND, FUSED_COMPARES)
     table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpAdd)] = &&L_F_DupJumpFalse;
     table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpSub)] = &&L_F_DupJumpTrue;
+#endif
     tableReady = true;
   }
 #define OP(name) L_##name
@@ -1353,7 +1362,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
     OP(OpHalt) : BAD();
     OP_BAD : BAD();
-#if VORLO_COMPUTED_GOTO
+#if VORLO_FUSION
     // --- fused instructions (see scanForFusion) ---
     L_PushSmall : PUSH(ScriptValue::integer((*pc >> kSmallShift) & 3)); PUSHED(); NEXT();
     FUSED_SOURCES(DEFINE_PUSH_OPERATE, FUSED_OPERATORS)
@@ -1391,6 +1400,8 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       }
       goto L_OpDup;
     }
+#endif
+#if VORLO_COMPUTED_GOTO
   }
 #else
     }
@@ -1408,7 +1419,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef ARGS_CHECK
 #undef ENTER
 #undef MAYBE_COLLECT
-#if VORLO_COMPUTED_GOTO
+#if VORLO_FUSION
 #undef FUSED_OPERATORS
 #undef FUSED_COMPARES
 #undef FUSED_SOURCES

@@ -15,7 +15,7 @@ namespace vorlo {
 // --- the number cores: operands that are already integers or floats need no conversion ---
 // The interpreter takes these inline; the operator functions below use the same ones, so both give
 // the same results.
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
 #define VORLO_NUMBER_CORE inline __attribute__((always_inline))
 #else
 #define VORLO_NUMBER_CORE inline
