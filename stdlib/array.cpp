@@ -114,8 +114,9 @@ void concat(MemberCall& call) {
   *call.result = ScriptValue::array(out);
 }
 
+// Per thread: machines on different threads share nothing.
 std::vector<const ScriptArray*>& arraysBeingJoined() {
-  static std::vector<const ScriptArray*> active;
+  thread_local std::vector<const ScriptArray*> active;
   return active;
 }
 
