@@ -173,74 +173,58 @@ void setYear(MemberCall& c) {
   *c.result = timeResult(t);
 }
 
-constexpr Member kMembers[] = {
-    {"parse", parse},
-    {"getDate", getField<Date, true>},
-    {"getDay", getDay<true>},
-    {"getFullYear", getField<Year, true>},
-    {"getHours", getField<Hours, true>},
-    {"getMilliseconds", getField<Milliseconds, true>},
-    {"getMinutes", getField<Minutes, true>},
-    {"getMonth", getField<Month, true>},
-    {"getSeconds", getField<Seconds, true>},
-    {"getTime", getTime},
-    {"getTimezoneOffset", getTimezoneOffset},
-    {"getUTCDate", getField<Date, false>},
-    {"getUTCDay", getDay<false>},
-    {"getUTCFullYear", getField<Year, false>},
-    {"getUTCHours", getField<Hours, false>},
-    {"getUTCMilliseconds", getField<Milliseconds, false>},
-    {"getUTCMinutes", getField<Minutes, false>},
-    {"getUTCMonth", getField<Month, false>},
-    {"getUTCSeconds", getField<Seconds, false>},
-    {"getYear", getYear},
-    {"setDate", setFields<Date, Date, true>},
-    {"setFullYear", setFields<Year, Date, true>},
-    {"setHours", setFields<Hours, Milliseconds, true>},
-    {"setMinutes", setFields<Minutes, Milliseconds, true>},
-    {"setMilliseconds", setFields<Milliseconds, Milliseconds, true>},
-    {"setMonth", setFields<Month, Date, true>},
-    {"setSeconds", setFields<Seconds, Milliseconds, true>},
-    {"setTime", setTime},
-    {"setUTCDate", setFields<Date, Date, false>},
-    {"setUTCFullYear", setFields<Year, Date, false>},
-    {"setUTCHours", setFields<Hours, Milliseconds, false>},
-    {"setUTCMilliseconds", setFields<Milliseconds, Milliseconds, false>},
-    {"setUTCMinutes", setFields<Minutes, Milliseconds, false>},
-    {"setUTCMonth", setFields<Month, Date, false>},
-    {"setUTCSeconds", setFields<Seconds, Milliseconds, false>},
-    {"setYear", setYear},
-    {"toGMTString", toGmtText},
-    {"toLocaleString", toText},
-    {"UTC", utc},
-    {"toString", toText},
-    {"valueOf", getTime},
-};
-constexpr size_t kParse = 0, kUtc = 38;
-static_assert(std::string_view(kMembers[kParse].name) == "parse" && std::string_view(kMembers[kUtc].name) == "UTC");
-
-// The member table's dispatch, kept when the class is registered.
-NativeMethodFn gTableMethod = nullptr;
-
 // On the class object only parse, UTC and "toString" are members; every other name is left to the
 // class object's own properties.
-int method(ScriptVM* vm, NativeClass* cls, void* self, Atom name, ScriptValue* result, const ScriptValue* args) {
-  if (!self) {
-    auto atoms = memberAtoms(cls);
-    if (name != atoms[kParse] && name != atoms[kUtc] && name != vm->atoms.toString) return 0;
-  }
-  return gTableMethod(vm, cls, self, name, result, args);
-}
-
+constexpr Member kMembers[] = {
+    {"parse", parse},
+    instanceMethod("getDate", getField<Date, true>),
+    instanceMethod("getDay", getDay<true>),
+    instanceMethod("getFullYear", getField<Year, true>),
+    instanceMethod("getHours", getField<Hours, true>),
+    instanceMethod("getMilliseconds", getField<Milliseconds, true>),
+    instanceMethod("getMinutes", getField<Minutes, true>),
+    instanceMethod("getMonth", getField<Month, true>),
+    instanceMethod("getSeconds", getField<Seconds, true>),
+    instanceMethod("getTime", getTime),
+    instanceMethod("getTimezoneOffset", getTimezoneOffset),
+    instanceMethod("getUTCDate", getField<Date, false>),
+    instanceMethod("getUTCDay", getDay<false>),
+    instanceMethod("getUTCFullYear", getField<Year, false>),
+    instanceMethod("getUTCHours", getField<Hours, false>),
+    instanceMethod("getUTCMilliseconds", getField<Milliseconds, false>),
+    instanceMethod("getUTCMinutes", getField<Minutes, false>),
+    instanceMethod("getUTCMonth", getField<Month, false>),
+    instanceMethod("getUTCSeconds", getField<Seconds, false>),
+    instanceMethod("getYear", getYear),
+    instanceMethod("setDate", setFields<Date, Date, true>),
+    instanceMethod("setFullYear", setFields<Year, Date, true>),
+    instanceMethod("setHours", setFields<Hours, Milliseconds, true>),
+    instanceMethod("setMinutes", setFields<Minutes, Milliseconds, true>),
+    instanceMethod("setMilliseconds", setFields<Milliseconds, Milliseconds, true>),
+    instanceMethod("setMonth", setFields<Month, Date, true>),
+    instanceMethod("setSeconds", setFields<Seconds, Milliseconds, true>),
+    instanceMethod("setTime", setTime),
+    instanceMethod("setUTCDate", setFields<Date, Date, false>),
+    instanceMethod("setUTCFullYear", setFields<Year, Date, false>),
+    instanceMethod("setUTCHours", setFields<Hours, Milliseconds, false>),
+    instanceMethod("setUTCMilliseconds", setFields<Milliseconds, Milliseconds, false>),
+    instanceMethod("setUTCMinutes", setFields<Minutes, Milliseconds, false>),
+    instanceMethod("setUTCMonth", setFields<Month, Date, false>),
+    instanceMethod("setUTCSeconds", setFields<Seconds, Milliseconds, false>),
+    instanceMethod("setYear", setYear),
+    instanceMethod("toGMTString", toGmtText),
+    instanceMethod("toLocaleString", toText),
+    {"UTC", utc},
+    {"toString", toText},
+    instanceMethod("valueOf", getTime),
+};
 const ClassDef kDate{"Date", kMembers, call, construct, finalize};
 
 }  // namespace
 
 void registerDate(ScriptVM* vm) {
   gOffsetMs = static_cast<double>(localTimeOffsetMinutes()) * kMsPerMinute;
-  NativeClass* cls = registerClass(vm, kDate);
-  gTableMethod = cls->method;
-  cls->method = method;
+  registerClass(vm, kDate);
 }
 
 }  // namespace vorlo
