@@ -422,6 +422,8 @@ void getSource(ScriptVM* vm, void* self, ScriptValue* value) {
   setText(vm, value, std::u16string_view(instanceOf(self)->pattern));
 }
 
+// The instance properties (multiline, global ... source) are not handled on the class object (nor on
+// an instance without data): such names are left to the class object's own properties.
 constexpr Member kMembers[] = {
     {"$1", nullptr, getGroup<1>, ignoreWrite},
     {"$2", nullptr, getGroup<2>, ignoreWrite},
@@ -437,39 +439,17 @@ constexpr Member kMembers[] = {
     {"lastMatch", nullptr, getGroup<0>, ignoreWrite},
     {"lastParen", nullptr, getLastParen, ignoreWrite},
     {"leftContext", nullptr, getLeftContext, ignoreWrite},
-    {"multiline", nullptr, getFlag<kMultiline>, ignoreWrite},
+    {"multiline", nullptr, getFlag<kMultiline>, ignoreWrite, true},
     {"rightContext", nullptr, getRightContext, ignoreWrite},
-    {"global", nullptr, getFlag<kGlobal>, ignoreWrite},
-    {"ignoreCase", nullptr, getFlag<kIgnoreCase>, ignoreWrite},
-    {"lastIndex", nullptr, getLastIndex, setLastIndex},
-    {"source", nullptr, getSource, ignoreWrite},
+    {"global", nullptr, getFlag<kGlobal>, ignoreWrite, true},
+    {"ignoreCase", nullptr, getFlag<kIgnoreCase>, ignoreWrite, true},
+    {"lastIndex", nullptr, getLastIndex, setLastIndex, true},
+    {"source", nullptr, getSource, ignoreWrite, true},
     {"compile", compileCall},
     {"exec", execCall},
     {"test", testCall},
     {"toString", toStringCall},
 };
-// The instance properties: multiline, then global ... source.
-constexpr size_t kMultilineMember = 14, kFirstInstanceMember = 16, kLastInstanceMember = 19;
-static_assert(std::string_view(kMembers[kMultilineMember].name) == "multiline" &&
-              std::string_view(kMembers[kFirstInstanceMember].name) == "global" &&
-              std::string_view(kMembers[kLastInstanceMember].name) == "source");
-
-// The member table's property dispatch, kept when the class is registered.
-NativePropertyFn gTableProperty = nullptr;
-
-// The instance properties are not handled on the class object (nor on an instance without data):
-// such names are left to the class object's own properties.
-int property(ScriptVM* vm, NativeClass* cls, void* self, Atom name, int isWrite, ScriptValue* value) {
-  if (!self) {
-    auto atoms = memberAtoms(cls);
-    if (name == atoms[kMultilineMember]) return 0;
-    for (size_t i = kFirstInstanceMember; i <= kLastInstanceMember; ++i) {
-      if (name == atoms[i]) return 0;
-    }
-  }
-  return gTableProperty(vm, cls, self, name, isWrite, value);
-}
-
 // --- construction ---
 
 // An instance over a compiled pattern, or null (after the error line) when it does not compile.
@@ -583,8 +563,6 @@ void registerRegExp(ScriptVM* vm) {
   pinValue(vm, holder);
 
   NativeClass* cls = registerClass(vm, kRegExp);
-  gTableProperty = cls->property;
-  cls->property = property;
   state->cls = cls;
   vm->hooks.makeRegExp = makeLiteral;
 }
