@@ -33,7 +33,7 @@ int tableMethod(ScriptVM* vm, NativeClass* cls, void* self, Atom name, ScriptVal
   if (!m || !m->method || (m->instanceOnly && !self)) return 0;
   MemberCall call{vm, cls, self, result, args};
   m->method(call);
-  return call.handled ? 1 : 0;
+  return 1;
 }
 
 int tableProperty(ScriptVM* vm, NativeClass* cls, void* self, Atom name, int isWrite, ScriptValue* value) {

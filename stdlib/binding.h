@@ -19,7 +19,6 @@ struct MemberCall {
   void* self;  // native data; null on the class object and on data-less instances
   ScriptValue* result;
   const ScriptValue* args;  // ArgList
-  bool handled = true;      // a member clears it to answer as if the class did not know the name
 
   int64_t count() const { return argCount(args); }
   bool has(int64_t i) const { return i < count(); }

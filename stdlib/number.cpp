@@ -34,10 +34,6 @@ void ignoreWrite(ScriptVM*, void*, const ScriptValue&) {}
 
 void format(MemberCall& call) {
   const ScriptValue* self = selfValue(call);
-  if (!self) {  // not a member of the class object
-    call.handled = false;
-    return;
-  }
   ScriptValue spec = call.arg(0);
   if (self->kind == KindNaN) {
     setText(call.vm, call.result, std::string_view("NaN"));
@@ -94,7 +90,7 @@ constexpr Member kMembers[] = {
     {"NaN", nullptr, getNaN, ignoreWrite},
     {"NEGATIVE_INFINITY", nullptr, getNegativeInfinity, ignoreWrite},
     {"POSITIVE_INFINITY", nullptr, getPositiveInfinity, ignoreWrite},
-    {"format", format},
+    instanceMethod("format", format),  // not a member of the class object
     {"toInteger", toInteger},
     {"toString", toString},
     {"valueOf", valueOf},
