@@ -24,10 +24,6 @@ double gOffsetMs = 0;
 
 double& timeOf(void* self) { return *static_cast<double*>(self); }
 
-void setText(ScriptVM* vm, ScriptValue* result, const std::string& text) {
-  setStringFromAnsi(vm, result, text.data(), text.size());
-}
-
 ScriptValue timeResult(double t) { return ScriptValue::integer(truncateToInt64(t)); }
 
 // A component argument: an integer as it is, a float floored; false for every other kind.
