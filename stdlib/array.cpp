@@ -120,6 +120,15 @@ std::vector<const ScriptArray*>& arraysBeingJoined() {
   return active;
 }
 
+// `count` separators; a text that would grow beyond the join limit is "Out of memory" (the length
+// may have grown while elements were converted).
+void appendSeparators(ScriptVM* vm, std::u16string& out, std::u16string_view separator, uint64_t count) {
+  if (separator.empty() || count == 0) return;
+  if (count > (kMaxJoinLength - std::min<uint64_t>(out.size(), kMaxJoinLength)) / separator.size())
+    raiseOutOfMemory(vm);
+  for (uint64_t i = 0; i < count; i++) out.append(separator);
+}
+
 // The text of the elements with `separator` between them; holes give the empty text.
 ScriptValue joinArray(ScriptVM* vm, ScriptArray* a, std::u16string_view separator) {
   auto& active = arraysBeingJoined();
@@ -143,7 +152,7 @@ ScriptValue joinArray(ScriptVM* vm, ScriptArray* a, std::u16string_view separato
   for (size_t k = 0; k < elements.size(); k++) {
     uint64_t index = elements[k].first;
     if (index >= a->length) break;  // a conversion shortened the array
-    for (; next < index; next++) out.append(separator);
+    appendSeparators(vm, out, separator, index - next);
     // An element array that contains this one ends at the check on entry.
     parts[k] = toStringValue(vm, parts[k]);
     out.append(stringView(parts[k].asString()));
@@ -151,7 +160,7 @@ ScriptValue joinArray(ScriptVM* vm, ScriptArray* a, std::u16string_view separato
     if (index + 1 < a->length) out.append(separator);
     next = index + 1;
   }
-  for (; next + 1 < a->length; next++) out.append(separator);
+  if (next + 1 < a->length) appendSeparators(vm, out, separator, a->length - 1 - next);
   return ownedString(vm, out);
 }
 
