@@ -21,8 +21,6 @@ namespace vorlo {
 namespace {
 
 constexpr uint64_t kPushLimit = 4294967295u;
-// Longest text join builds (units); longer results are "Out of memory".
-constexpr uint64_t kMaxJoinLength = uint64_t(1) << 30;
 // Arrays inside arrays are joined to this depth; deeper ones (and an array met again while it is
 // being joined, which would never end) give the empty text.
 constexpr size_t kMaxJoinDepth = 256;
@@ -124,7 +122,7 @@ std::vector<const ScriptArray*>& arraysBeingJoined() {
 // may have grown while elements were converted).
 void appendSeparators(ScriptVM* vm, std::u16string& out, std::u16string_view separator, uint64_t count) {
   if (separator.empty() || count == 0) return;
-  if (count > (kMaxJoinLength - std::min<uint64_t>(out.size(), kMaxJoinLength)) / separator.size())
+  if (count > (kMaxBuiltText - std::min<uint64_t>(out.size(), kMaxBuiltText)) / separator.size())
     raiseOutOfMemory(vm);
   for (uint64_t i = 0; i < count; i++) out.append(separator);
 }
@@ -136,7 +134,7 @@ ScriptValue joinArray(ScriptVM* vm, ScriptArray* a, std::u16string_view separato
     return staticString(vm, u"");
   ValueRoot keep(vm, ScriptValue::array(a));
   // Separators alone must fit before anything is converted.
-  if (!separator.empty() && a->length - 1 > kMaxJoinLength / separator.size()) raiseOutOfMemory(vm);
+  if (!separator.empty() && a->length - 1 > kMaxBuiltText / separator.size()) raiseOutOfMemory(vm);
   // The parts stay rooted while conversions run script code.
   ElementList elements = storeElements(a, 0, a->length);
   std::vector<ScriptValue> parts;
@@ -156,7 +154,7 @@ ScriptValue joinArray(ScriptVM* vm, ScriptArray* a, std::u16string_view separato
     // An element array that contains this one ends at the check on entry.
     parts[k] = toStringValue(vm, parts[k]);
     out.append(stringView(parts[k].asString()));
-    if (out.size() > kMaxJoinLength) raiseOutOfMemory(vm);
+    if (out.size() > kMaxBuiltText) raiseOutOfMemory(vm);
     if (index + 1 < a->length) out.append(separator);
     next = index + 1;
   }

@@ -85,6 +85,9 @@ inline bool isInteger(const ScriptValue& v) { return v.kind == KindInteger; }
 inline bool isNumberKind(const ScriptValue& v) {
   return v.kind == KindInteger || v.kind == KindFloat || v.kind == KindNaN;
 }
+// The longest text the built-in members build piece by piece (joins, replacements, concatenations);
+// longer results stop the script with "Out of memory" before memory runs out for real.
+inline constexpr uint64_t kMaxBuiltText = uint64_t(1) << 28;
 // A result string holding ASCII or UTF-16 text.
 void setText(ScriptVM* vm, ScriptValue* result, std::string_view ascii);
 void setText(ScriptVM* vm, ScriptValue* result, std::u16string_view text);

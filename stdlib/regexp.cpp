@@ -23,6 +23,7 @@
 
 #include "engine/array.h"
 #include "engine/convert.h"
+#include "engine/error.h"
 #include "engine/gc.h"
 #include "engine/native.h"
 #include "engine/object.h"
@@ -506,11 +507,14 @@ std::u16string_view textOf(const ScriptValue& text) {
   return text.kind == KindString ? viewOf(text) : std::u16string_view();
 }
 
-// Appends the replacement text r for the match in `slots`, with its $ patterns expanded.
-void expandReplacement(std::u16string& out, std::u16string_view r, std::u16string_view text, size_t scan,
-                       const Slots& slots) {
+// Appends the replacement text r for the match in `slots`, with its $ patterns expanded. A result
+// that would grow beyond kMaxBuiltText is "Out of memory".
+void expandReplacement(ScriptVM* vm, std::u16string& out, std::u16string_view r, std::u16string_view text,
+                       size_t scan, const Slots& slots) {
   auto part = [&](int64_t start, int64_t end) {
-    if (start >= 0 && end >= start) out.append(text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+    if (start < 0 || end < start) return;
+    if (out.size() + static_cast<uint64_t>(end - start) > kMaxBuiltText) raiseOutOfMemory(vm);
+    out.append(text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
   };
   for (size_t i = 0; i < r.size(); ++i) {
     char16_t c = r[i];
@@ -638,7 +642,8 @@ void regExpReplace(ScriptVM* vm, const ScriptValue& text, const ScriptValue& reg
       if (start < view.size()) out += view[start];
       scan = start + 1;
     } else {
-      expandReplacement(out, r, view, scan, slots);
+      expandReplacement(vm, out, r, view, scan, slots);
+      if (out.size() > kMaxBuiltText) raiseOutOfMemory(vm);
       scan = end;
     }
     if (!global) break;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/convert.h"
+#include "engine/error.h"
 #include "engine/number_reader.h"
 #include "engine/roots.h"
 #include "engine/string.h"
@@ -23,6 +24,11 @@ using Text = std::u16string_view;
 Text selfText(const MemberCall& call) { return stringView(selfValue(call)->asString()); }
 
 ScriptValue textOf(ScriptVM* vm, const ScriptValue& v) { return v.isString() ? v : toStringValue(vm, v); }
+
+// Text that grows piece by piece stops with "Out of memory" before it passes kMaxBuiltText.
+void checkLength(ScriptVM* vm, size_t length) {
+  if (length > kMaxBuiltText) raiseOutOfMemory(vm);
+}
 
 void setEmpty(MemberCall& call) { setStaticString(call.vm, call.result, u"", 0); }
 
@@ -85,6 +91,7 @@ void concat(MemberCall& call) {
   std::u16string out(selfText(call));
   for (int64_t i = 0; i < call.count(); i++) {
     parts[0] = toStringValue(call.vm, call.arg(i));
+    checkLength(call.vm, out.size() + parts[0].asString()->length);
     out.append(stringView(parts[0].asString()));
   }
   setText(call.vm, call.result, Text(out));
@@ -142,6 +149,7 @@ void replace(MemberCall& call) {
   while (true) {
     size_t at = t.find(s, from);
     if (at == Text::npos) break;
+    checkLength(call.vm, out.size() + (at - from) + r.size());
     out.append(t.substr(from, at - from)).append(r);
     from = at + s.size();
     if (!all) break;
