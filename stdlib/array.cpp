@@ -388,12 +388,6 @@ void arrayAppend(ScriptVM* vm, ScriptArray* array, const ScriptValue& value) {
   array->length++;
 }
 
-void arrayRemove(ScriptVM*, ScriptArray* array, int64_t index) {
-  if (index >= 0) storeRemove(array, static_cast<uint64_t>(index));
-}
-
-uint64_t arrayLength(const ScriptArray* array) { return array->length; }
-
 void registerArray(ScriptVM* vm) {
   ClassDef def{"Array", kMembers, arrayCall, arrayConstruct};
   def.mark = markArray;

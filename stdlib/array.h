@@ -20,9 +20,6 @@ bool arrayGet(const ScriptArray* array, int64_t index, ScriptValue* out);
 void arraySet(ScriptVM* vm, ScriptArray* array, int64_t index, const ScriptValue& value);
 // Stores value at the array's length (the length grows by one).
 void arrayAppend(ScriptVM* vm, ScriptArray* array, const ScriptValue& value);
-// Removes the element at index (a hole is left; the length stays).
-void arrayRemove(ScriptVM* vm, ScriptArray* array, int64_t index);
-uint64_t arrayLength(const ScriptArray* array);
 
 void registerArray(ScriptVM* vm);
 
