@@ -51,8 +51,8 @@ ScriptValue opAdd(ScriptVM* vm, const ScriptValue& a, const ScriptValue& b) {
   if (a.kind == KindInteger && b.kind == KindInteger) return ScriptValue::integer(wrapAdd(a.asInt(), b.asInt()));
   if (a.isString() || b.isString()) {
     ValueRoots<2> keep(vm);
-  keep[0] = a;
-  keep[1] = b;
+    keep[0] = a;
+    keep[1] = b;
     ValueRoot left(vm, toStringValue(vm, a));
     ValueRoot right(vm, toStringValue(vm, b));
     std::u16string_view l = textOf(left.value), r = textOf(right.value);

@@ -11,7 +11,7 @@ namespace vorlo {
 
 namespace {
 ScriptString* newRecord(ScriptVM* vm, size_t length) {
-  if (length > UINT32_MAX) raiseOutOfMemory(vm);
+  if (length > kMaxStringUnits) raiseOutOfMemory(vm);
   auto* s = static_cast<ScriptString*>(heapAlloc(vm, sizeof(ScriptString)));
   s->length = static_cast<uint32_t>(length);
   return s;
@@ -27,7 +27,7 @@ ScriptString* newStaticString(ScriptVM* vm, const char16_t* text, size_t length)
 
 ScriptString* newStringBuffer(ScriptVM* vm, size_t length) {
   size_t bytes;
-  if (length > UINT32_MAX || !checkedMul(length, sizeof(char16_t), &bytes)) raiseOutOfMemory(vm);
+  if (length > kMaxStringUnits || !checkedMul(length, sizeof(char16_t), &bytes)) raiseOutOfMemory(vm);
   // Characters first: heapAlloc never collects, so the record may follow unrooted.
   auto* chars = length ? static_cast<char16_t*>(heapAlloc(vm, bytes)) : nullptr;
   ScriptString* s = newRecord(vm, length);

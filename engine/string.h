@@ -12,6 +12,8 @@
 namespace vorlo {
 
 inline constexpr uint32_t kStringStatic = 1;
+// The longest string the machine makes (units); longer ones are "Out of memory".
+inline constexpr size_t kMaxStringUnits = size_t(1) << 28;
 
 struct ScriptString {
   uint32_t flags;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/native.h"
+#include "engine/string.h"
 #include "engine/value.h"
 
 namespace vorlo {
@@ -85,9 +86,10 @@ inline bool isInteger(const ScriptValue& v) { return v.kind == KindInteger; }
 inline bool isNumberKind(const ScriptValue& v) {
   return v.kind == KindInteger || v.kind == KindFloat || v.kind == KindNaN;
 }
-// The longest text the built-in members build piece by piece (joins, replacements, concatenations);
-// longer results stop the script with "Out of memory" before memory runs out for real.
-inline constexpr uint64_t kMaxBuiltText = uint64_t(1) << 28;
+// The longest text the built-in members build piece by piece (joins, replacements, concatenations):
+// the longest string there can be. Longer results stop the script with "Out of memory" before they
+// take the memory.
+inline constexpr uint64_t kMaxBuiltText = kMaxStringUnits;
 // A result string holding ASCII or UTF-16 text.
 void setText(ScriptVM* vm, ScriptValue* result, std::string_view ascii);
 void setText(ScriptVM* vm, ScriptValue* result, std::u16string_view text);

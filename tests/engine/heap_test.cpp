@@ -6,6 +6,7 @@
 
 #include "engine/checked.h"
 #include "engine/heap.h"
+#include "engine/string.h"
 #include "engine_fixture.h"
 
 namespace vorlo::test {
@@ -84,6 +85,15 @@ TEST_F(HeapTest, UnrepresentableRequestsAreOutOfMemory) {
   void* b = heapAlloc(vm, 16);
   EXPECT_THROW(heapResize(vm, b, size_t(-8)), RuntimeError);
   EXPECT_EQ(vm->heap.chunkCount, 1u);  // nothing was allocated for the failed requests
+}
+
+TEST_F(HeapTest, StringsBeyondTheLongestAreOutOfMemoryBeforeAnyAllocation) {
+  uint64_t before = vm->heap.bytesSinceCollection;
+  for (size_t length : {kMaxStringUnits + 1, size_t(UINT32_MAX) + 1}) {
+    EXPECT_THROW(newStringBuffer(vm, length), RuntimeError) << length;
+    EXPECT_THROW(newStaticString(vm, u"", length), RuntimeError) << length;
+  }
+  EXPECT_EQ(vm->heap.bytesSinceCollection, before);
 }
 
 TEST(CheckedSizes, ProductsAndSumsBeyondTheLimitAreRefused) {
