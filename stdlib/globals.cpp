@@ -13,6 +13,7 @@
 #include "engine/trace.h"
 #include "engine/vm.h"
 #include "stdlib/binding.h"
+#include "stdlib/hex.h"
 
 namespace vorlo {
 
@@ -51,11 +52,7 @@ void parseFloatCall(ScriptVM* vm, NativeClass*, void*, ScriptValue* result, cons
   *result = v.kind == KindInteger ? ScriptValue::number(static_cast<double>(v.asInt())) : v;
 }
 
-bool isHexDigit(char16_t c) {
-  return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-int hexValue(char16_t c) { return c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10; }
-constexpr char kHexDigits[] = "0123456789ABCDEF";
+bool isHexDigit(char16_t c) { return hexDigitValue(c) >= 0; }
 
 void escapeCall(ScriptVM* vm, NativeClass*, void*, ScriptValue* result, const ScriptValue* args) {
   if (argCount(args) < 1) {
@@ -91,13 +88,13 @@ void unescapeCall(ScriptVM* vm, NativeClass*, void*, ScriptValue* result, const 
     if (in[i] == u'%') {
       if (i + 5 < in.size() && in[i + 1] == u'u' && isHexDigit(in[i + 2]) && isHexDigit(in[i + 3]) &&
           isHexDigit(in[i + 4]) && isHexDigit(in[i + 5])) {
-        out += char16_t(hexValue(in[i + 2]) << 12 | hexValue(in[i + 3]) << 8 | hexValue(in[i + 4]) << 4 |
-                        hexValue(in[i + 5]));
+        out += char16_t(hexDigitValue(in[i + 2]) << 12 | hexDigitValue(in[i + 3]) << 8 | hexDigitValue(in[i + 4]) << 4 |
+                        hexDigitValue(in[i + 5]));
         i += 5;
         continue;
       }
       if (i + 2 < in.size() && isHexDigit(in[i + 1]) && isHexDigit(in[i + 2])) {
-        out += char16_t(hexValue(in[i + 1]) << 4 | hexValue(in[i + 2]));
+        out += char16_t(hexDigitValue(in[i + 1]) << 4 | hexDigitValue(in[i + 2]));
         i += 2;
         continue;
       }

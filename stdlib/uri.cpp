@@ -9,6 +9,7 @@
 #include "engine/vm.h"
 #include "stdlib/binding.h"
 #include "stdlib/builtins.h"
+#include "stdlib/hex.h"
 
 namespace vorlo {
 namespace {
@@ -16,7 +17,6 @@ namespace {
 constexpr std::u16string_view kReserved = u";/?:@&=+$,#";
 constexpr std::u16string_view kUnreserved =
     u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_.!~*'()";
-constexpr char kHex[] = "0123456789ABCDEF";
 
 bool contains(std::u16string_view set, char32_t c) {
   return c < 0x10000 && set.find(static_cast<char16_t>(c)) != std::u16string_view::npos;
@@ -48,22 +48,15 @@ bool encode(std::u16string_view in, bool keepReserved, std::u16string& out) {
       bytes[0] = static_cast<unsigned char>(0xF0 | cp >> 18), n = 4;
     }
     for (int i = 1; i < n; i++) bytes[i] = static_cast<unsigned char>(0x80 | ((cp >> (6 * (n - 1 - i))) & 0x3F));
-    for (int i = 0; i < n; i++) out += {u'%', char16_t(kHex[bytes[i] >> 4]), char16_t(kHex[bytes[i] & 15])};
+    for (int i = 0; i < n; i++) out += {u'%', char16_t(kHexDigits[bytes[i] >> 4]), char16_t(kHexDigits[bytes[i] & 15])};
   }
   return true;
-}
-
-int hexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
 }
 
 // The byte written as "%hh" at in[k]; -1 when there is none.
 int escapedByte(std::u16string_view in, size_t k) {
   if (k + 2 >= in.size() || in[k] != u'%') return -1;
-  int hi = hexValue(in[k + 1]), lo = hexValue(in[k + 2]);
+  int hi = hexDigitValue(in[k + 1]), lo = hexDigitValue(in[k + 2]);
   return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
 }
 
