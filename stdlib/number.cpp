@@ -30,7 +30,6 @@ void getNegativeInfinity(ScriptVM*, void*, ScriptValue* v) {
 void getPositiveInfinity(ScriptVM*, void*, ScriptValue* v) {
   *v = ScriptValue::number(std::numeric_limits<double>::infinity());
 }
-void ignoreWrite(ScriptVM*, void*, const ScriptValue&) {}
 
 void format(MemberCall& call) {
   const ScriptValue* self = selfValue(call);
@@ -85,11 +84,11 @@ void valueOf(MemberCall& call) {
 }
 
 constexpr Member kMembers[] = {
-    {"MAX_VALUE", nullptr, getMax, ignoreWrite},
-    {"MIN_VALUE", nullptr, getMin, ignoreWrite},
-    {"NaN", nullptr, getNaN, ignoreWrite},
-    {"NEGATIVE_INFINITY", nullptr, getNegativeInfinity, ignoreWrite},
-    {"POSITIVE_INFINITY", nullptr, getPositiveInfinity, ignoreWrite},
+    {"MAX_VALUE", nullptr, getMax},
+    {"MIN_VALUE", nullptr, getMin},
+    {"NaN", nullptr, getNaN},
+    {"NEGATIVE_INFINITY", nullptr, getNegativeInfinity},
+    {"POSITIVE_INFINITY", nullptr, getPositiveInfinity},
     instanceMethod("format", format),  // not a member of the class object
     {"toInteger", toInteger},
     {"toString", toString},

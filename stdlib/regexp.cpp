@@ -286,26 +286,27 @@ ScriptValue chooseText(ScriptVM* vm, ClassState& state, const MemberCall& call) 
   return toStringValue(vm, input.value);
 }
 
-void execCall(MemberCall& call) {
-  *call.result = ScriptValue::null();
+// exec and test: choose the text and match from lastIndex; `found` makes the result of a match,
+// `neutral` stands otherwise.
+template <typename Found>
+void matchCall(MemberCall& call, ScriptValue neutral, Found found) {
+  *call.result = neutral;
   Instance* re = instanceOf(call.self);
   if (!re) return;
   ClassState& state = stateOf(call.vm);
   ValueRoot text(call.vm, chooseText(call.vm, state, call));
   if (!re->compiled) return;
   Subject subject(viewOf(text.value));
-  if (execMatch(state, *re, subject) == Outcome::Found) *call.result = matchArray(call.vm, state, subject.text);
+  if (execMatch(state, *re, subject) == Outcome::Found) *call.result = found(state, subject);
+}
+
+void execCall(MemberCall& call) {
+  matchCall(call, ScriptValue::null(),
+            [&](ClassState& state, Subject& subject) { return matchArray(call.vm, state, subject.text); });
 }
 
 void testCall(MemberCall& call) {
-  *call.result = ScriptValue::boolean(false);
-  Instance* re = instanceOf(call.self);
-  if (!re) return;
-  ClassState& state = stateOf(call.vm);
-  ValueRoot text(call.vm, chooseText(call.vm, state, call));
-  if (!re->compiled) return;
-  Subject subject(viewOf(text.value));
-  *call.result = ScriptValue::boolean(execMatch(state, *re, subject) == Outcome::Found);
+  matchCall(call, ScriptValue::boolean(false), [](ClassState&, Subject&) { return ScriptValue::boolean(true); });
 }
 
 void compileCall(MemberCall& call) {
@@ -403,7 +404,6 @@ void getRightContext(ScriptVM* vm, void*, ScriptValue* value) {
 void getInput(ScriptVM* vm, void*, ScriptValue* value) { *value = stateOf(vm).input; }
 
 // Writes to the class-wide properties are taken and change nothing.
-void ignoreWrite(ScriptVM*, void*, const ScriptValue&) {}
 
 template <int Flag>
 void getFlag(ScriptVM*, void* self, ScriptValue* value) {
@@ -426,26 +426,26 @@ void getSource(ScriptVM* vm, void* self, ScriptValue* value) {
 // The instance properties (multiline, global ... source) are not handled on the class object (nor on
 // an instance without data): such names are left to the class object's own properties.
 constexpr Member kMembers[] = {
-    {"$1", nullptr, getGroup<1>, ignoreWrite},
-    {"$2", nullptr, getGroup<2>, ignoreWrite},
-    {"$3", nullptr, getGroup<3>, ignoreWrite},
-    {"$4", nullptr, getGroup<4>, ignoreWrite},
-    {"$5", nullptr, getGroup<5>, ignoreWrite},
-    {"$6", nullptr, getGroup<6>, ignoreWrite},
-    {"$7", nullptr, getGroup<7>, ignoreWrite},
-    {"$8", nullptr, getGroup<8>, ignoreWrite},
-    {"$9", nullptr, getGroup<9>, ignoreWrite},
-    {"$_", nullptr, getInput, ignoreWrite},
-    {"input", nullptr, getInput, ignoreWrite},
-    {"lastMatch", nullptr, getGroup<0>, ignoreWrite},
-    {"lastParen", nullptr, getLastParen, ignoreWrite},
-    {"leftContext", nullptr, getLeftContext, ignoreWrite},
-    {"multiline", nullptr, getFlag<kMultiline>, ignoreWrite, true},
-    {"rightContext", nullptr, getRightContext, ignoreWrite},
-    {"global", nullptr, getFlag<kGlobal>, ignoreWrite, true},
-    {"ignoreCase", nullptr, getFlag<kIgnoreCase>, ignoreWrite, true},
+    {"$1", nullptr, getGroup<1>},
+    {"$2", nullptr, getGroup<2>},
+    {"$3", nullptr, getGroup<3>},
+    {"$4", nullptr, getGroup<4>},
+    {"$5", nullptr, getGroup<5>},
+    {"$6", nullptr, getGroup<6>},
+    {"$7", nullptr, getGroup<7>},
+    {"$8", nullptr, getGroup<8>},
+    {"$9", nullptr, getGroup<9>},
+    {"$_", nullptr, getInput},
+    {"input", nullptr, getInput},
+    {"lastMatch", nullptr, getGroup<0>},
+    {"lastParen", nullptr, getLastParen},
+    {"leftContext", nullptr, getLeftContext},
+    {"multiline", nullptr, getFlag<kMultiline>, nullptr, true},
+    {"rightContext", nullptr, getRightContext},
+    {"global", nullptr, getFlag<kGlobal>, nullptr, true},
+    {"ignoreCase", nullptr, getFlag<kIgnoreCase>, nullptr, true},
     {"lastIndex", nullptr, getLastIndex, setLastIndex, true},
-    {"source", nullptr, getSource, ignoreWrite, true},
+    {"source", nullptr, getSource, nullptr, true},
     {"compile", compileCall},
     {"exec", execCall},
     {"test", testCall},

@@ -48,7 +48,6 @@ void stringConstruct(ScriptVM* vm, NativeClass*, const ScriptValue* args, Script
 void getLength(ScriptVM*, void* self, ScriptValue* value) {
   *value = ScriptValue::integer(static_cast<const ScriptValue*>(self)->asString()->length);
 }
-void ignoreWrite(ScriptVM*, void*, const ScriptValue&) {}
 
 void toString(MemberCall& call) {
   if (selfValue(call)) *call.result = *selfValue(call);
@@ -289,7 +288,7 @@ VORLO_TAG(Sup, "SUP")
 #undef VORLO_TAG
 
 constexpr Member kMembers[] = {
-    {"length", nullptr, getLength, ignoreWrite, true},
+    {"length", nullptr, getLength, nullptr, true},
     instanceMethod("charAt", charAt),
     instanceMethod("charCodeAt", charCodeAt),
     instanceMethod("concat", concat),
