@@ -1,0 +1,181 @@
+#include "player/display/painter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorlo::player {
+
+Rect DisplayObject::bounds() const {
+  Rect r = ownBounds();
+  if (const DisplayList* list = children())
+    for (const auto& [depth, child] : *list) r.include(child->matrix.apply(child->bounds()));
+  return r;
+}
+
+Painter::Painter(Surface& target, const Movie& movie, Quality quality, double stageScaleX, double stageScaleY)
+    : target_{&target, 0, 0}, movie_(movie), quality_(quality), stageScaleX_(stageScaleX),
+      stageScaleY_(stageScaleY), bitmaps_(movie) {}
+
+void Painter::drawList(const DisplayList& list, const Matrix& toPixels, const ColorTransform& cx) {
+  drawRange(list.begin(), list.end(), toPixels, cx);
+}
+
+Matrix Painter::onTarget(const Matrix& stage) const {
+  return Matrix::translate(-target_.originX, -target_.originY) * stage;
+}
+
+void Painter::fillShape(const Shape& shape, const Matrix& toPixels) {
+  ShapeDraw how;
+  how.toPixels = onTarget(toPixels);
+  how.colorTransform = cx_;
+  how.quality = quality_;
+  how.bitmaps = &bitmaps_;
+  if (maskMode_) how.solidColor = Rgba{255, 255, 255, 255};
+  drawShape(*target_.surface, shape, how);
+}
+
+namespace {
+
+Shape rectShape(const Rect& r, bool fill, Rgba color) {
+  Shape s;
+  s.bounds = s.edgeBounds = r;
+  StyleGroup g;
+  Point p[4] = {{r.xMin, r.yMin}, {r.xMax, r.yMin}, {r.xMax, r.yMax}, {r.xMin, r.yMax}};
+  for (int i = 0; i < 4; ++i) {
+    Edge e;
+    e.from = p[i];
+    e.to = p[(i + 1) % 4];
+    if (fill) e.fill1 = 1;
+    else e.line = 1;
+    g.edges.push_back(e);
+  }
+  if (fill) g.fills.push_back(solidFill(color));
+  else g.lines.push_back(hairline(color));
+  s.groups.push_back(std::move(g));
+  return s;
+}
+
+}  // namespace
+
+void Painter::fillRect(const Rect& r, Rgba color, const Matrix& toPixels) {
+  fillShape(rectShape(r, true, color), toPixels);
+}
+
+void Painter::strokeRect(const Rect& r, Rgba color, const Matrix& toPixels) {
+  fillShape(rectShape(r, false, color), toPixels);
+}
+
+IntRect Painter::pixelBounds(const DisplayObject& object, const Matrix& m) const {
+  Rect r = m.apply(object.bounds());
+  if (r.empty() || !std::isfinite(r.xMin) || !std::isfinite(r.yMin) || !std::isfinite(r.xMax) ||
+      !std::isfinite(r.yMax))
+    return {};
+  // Generous by a pixel: strokes and anti-aliasing reach just beyond the geometry.
+  auto clampInt = [](double v) { return int(std::clamp(v, -1e7, 1e7)); };
+  return {clampInt(std::floor(r.xMin)) - 1, clampInt(std::floor(r.yMin)) - 1, clampInt(std::ceil(r.xMax)) + 2,
+          clampInt(std::ceil(r.yMax)) + 2};
+}
+
+void Painter::drawRange(DisplayList::const_iterator begin, DisplayList::const_iterator end, const Matrix& m,
+                        const ColorTransform& cx) {
+  for (auto it = begin; it != end; ++it) {
+    const DisplayObject& object = *it->second;
+    if (object.clipDepth == 0) {
+      drawObject(object, m, cx);
+      continue;
+    }
+    // A mask: the objects above it up to its clip depth show only where it is painted.
+    auto last = std::next(it);
+    while (last != end && last->first <= object.clipDepth) ++last;
+    if (maskMode_) {
+      // Inside a mask, masked content counts only where both are painted: draw the masked objects
+      // as part of the mask (an approximation that nested masks rarely notice).
+      drawRange(std::next(it), last, m, cx);
+      it = std::prev(last);
+      continue;
+    }
+    IntRect area{0, 0, target_.surface->width, target_.surface->height};
+    IntRect maskArea = pixelBounds(object, m * object.matrix);
+    maskArea.x0 -= target_.originX;
+    maskArea.x1 -= target_.originX;
+    maskArea.y0 -= target_.originY;
+    maskArea.y1 -= target_.originY;
+    area = {std::max(area.x0, maskArea.x0), std::max(area.y0, maskArea.y0), std::min(area.x1, maskArea.x1),
+            std::min(area.y1, maskArea.y1)};
+    if (!area.empty() && object.visible) {
+      Target saved = target_;
+      Surface mask(area.x1 - area.x0, area.y1 - area.y0);
+      target_ = {&mask, saved.originX + area.x0, saved.originY + area.y0};
+      maskMode_ = true;
+      drawObject(object, m, ColorTransform{});
+      maskMode_ = false;
+      Surface content(mask.width, mask.height);
+      target_.surface = &content;
+      drawRange(std::next(it), last, m, cx);
+      target_ = saved;
+      applyMask(content, mask);
+      compositeLayer(*target_.surface, content, area.x0, area.y0, BlendMode::Normal);
+    }
+    it = std::prev(last);
+  }
+}
+
+void Painter::drawObject(const DisplayObject& object, const Matrix& parent, const ColorTransform& parentCx) {
+  if (!object.visible && !maskMode_) return;
+  // Nesting is bounded when objects are made; this guards the recursion all the same.
+  if (nesting_ > kMaxDrawNesting) return;
+  Matrix m = parent * object.matrix;
+  ColorTransform cx = maskMode_ ? ColorTransform{} : parentCx * object.colorTransform;
+  bool blends = object.blendMode != BlendMode::Normal && object.blendMode != BlendMode::Layer;
+  bool layered = !maskMode_ && (blends || !object.filters.empty());
+  if (!layered) {
+    ++nesting_;
+    drawContent(object, m, cx);
+    --nesting_;
+    return;
+  }
+  IntRect area = pixelBounds(object, m);
+  int reachLeft = 0, reachTop = 0, reachRight = 0, reachBottom = 0;
+  for (const Filter& f : object.filters) {
+    IntRect reach = filterReach(f, stageScaleX_, stageScaleY_);
+    reachLeft += reach.x0;
+    reachTop += reach.y0;
+    reachRight += reach.x1;
+    reachBottom += reach.y1;
+  }
+  area.x0 -= reachLeft;
+  area.y0 -= reachTop;
+  area.x1 += reachRight;
+  area.y1 += reachBottom;
+  // Only what can reach the target is drawn: the target's extent on the stage, widened by the
+  // filters' reach (a blur pulls in colour from just outside).
+  IntRect visible{target_.originX - reachRight, target_.originY - reachBottom,
+                  target_.originX + target_.surface->width + reachLeft,
+                  target_.originY + target_.surface->height + reachTop};
+  area = {std::max(area.x0, visible.x0), std::max(area.y0, visible.y0), std::min(area.x1, visible.x1),
+          std::min(area.y1, visible.y1)};
+  if (area.empty()) return;
+  Surface layer(area.x1 - area.x0, area.y1 - area.y0);
+  Target saved = target_;
+  target_ = {&layer, area.x0, area.y0};
+  ++nesting_;
+  drawContent(object, m, cx);
+  --nesting_;
+  target_ = saved;
+  for (const Filter& f : object.filters) applyFilter(layer, f, stageScaleX_, stageScaleY_, quality_);
+  compositeLayer(*target_.surface, layer, area.x0 - target_.originX, area.y0 - target_.originY,
+                 object.blendMode);
+}
+
+void Painter::drawContent(const DisplayObject& object, const Matrix& m, const ColorTransform& cx) {
+  Matrix savedM = toPixels_;
+  ColorTransform savedCx = cx_;
+  toPixels_ = m;
+  cx_ = cx;
+  object.paint(*this);
+  toPixels_ = savedM;
+  cx_ = savedCx;
+  if (const DisplayList* list = object.children()) drawRange(list->begin(), list->end(), m, cx);
+}
+
+}  // namespace vorlo::player
