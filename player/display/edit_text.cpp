@@ -4,40 +4,11 @@
 #include <cmath>
 
 #include "player/display/painter.h"
+#include "util/text.h"
 
 namespace vorlo::player {
 
 DeviceFonts* EditTextObject::deviceFonts = nullptr;
-
-std::u16string utf8ToUtf16(const std::string& s) {
-  std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    uint32_t cp = 0xFFFD;
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + size_t(len) > s.size()) {
-      ++i;
-    } else {
-      cp = len == 1 ? c : c & (0x7F >> len);
-      bool ok = true;
-      for (int k = 1; k < len; ++k) {
-        unsigned char cc = static_cast<unsigned char>(s[i + size_t(k)]);
-        if ((cc & 0xC0) != 0x80) ok = false;
-        cp = cp << 6 | (cc & 0x3F);
-      }
-      i += ok ? size_t(len) : 1;
-      if (!ok || cp > 0x10FFFF) cp = 0xFFFD;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(char16_t(cp));
-    }
-  }
-  return out;
-}
 
 namespace {
 
@@ -204,7 +175,7 @@ std::vector<TextRun> parseFieldHtml(const std::u16string& html, const TextRun& b
 }
 
 EditTextObject::EditTextObject(uint16_t id, const EditText& field, const Movie& movie)
-    : DisplayObject(id), field_(field), movie_(movie), text_(utf8ToUtf16(field.initialText)) {
+    : DisplayObject(id), field_(field), movie_(movie), text_(vorlo::utf8ToUtf16(field.initialText)) {
   border = background = field.border;
 }
 

@@ -51,6 +51,4 @@ class EditTextObject : public DisplayObject {
   std::u16string text_;
 };
 
-std::u16string utf8ToUtf16(const std::string& text);
-
 }  // namespace vorlo::player
