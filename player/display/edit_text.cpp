@@ -3,12 +3,25 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/display/font_files.h"
 #include "player/display/painter.h"
 #include "util/text.h"
 
 namespace vorlo::player {
 
 DeviceFonts* EditTextObject::deviceFonts = nullptr;
+
+namespace {
+
+// The host's fonts, or the system's font files. Each thread that draws has its own (a splash window
+// plays on a thread of its own).
+DeviceFonts* systemFonts() {
+  if (EditTextObject::deviceFonts) return EditTextObject::deviceFonts;
+  thread_local FontFiles files;
+  return &files;
+}
+
+}  // namespace
 
 namespace {
 
@@ -199,6 +212,11 @@ Line lineAligned(TextAlign align) {
 }
 
 const Glyph* glyphFor(const Font& font, char16_t code) {
+  // Fonts read from files are ordered by code; embedded ones usually are, but need not be.
+  auto it = std::lower_bound(font.glyphs.begin(), font.glyphs.end(), code,
+                             [](const Glyph& g, char16_t c) { return g.code < c; });
+  if (it != font.glyphs.end() && it->code == code) return &*it;
+  if (font.glyphs.size() > 1024) return nullptr;
   for (const Glyph& g : font.glyphs)
     if (g.code == code) return &g;
   return nullptr;
@@ -246,7 +264,7 @@ void EditTextObject::paint(Painter& painter) const {
   for (const TextRun& run : runs) {
     const Font* font = nullptr;
     if (field_.useOutlines && embedded) font = embedded;
-    else if (deviceFonts) font = deviceFonts->find(run.face.empty() ? "_sans" : run.face, run.bold, run.italic);
+    else if (DeviceFonts* fonts = systemFonts()) font = fonts->find(run.face.empty() ? "_sans" : run.face, run.bold, run.italic);
     if (font && font->emSquare > 0) {
       double scale = run.size / font->emSquare;
       Line& first = lines.back();
