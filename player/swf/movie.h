@@ -143,6 +143,7 @@ struct Font {
   std::map<std::pair<uint16_t, uint16_t>, double> kerning;  // code pair -> adjustment
   std::optional<std::vector<std::array<float, 4>>> alignZones;  // per glyph: x, y, width, height
   std::optional<uint8_t> csmThickness;                            // alignment zone hint
+  std::string fullName, copyright;                                // DefineFontName, UTF-8
 };
 
 struct TextGlyph {
@@ -152,7 +153,8 @@ struct TextGlyph {
 struct TextRecord {
   uint16_t fontId = 0;   // carried over from earlier records when a record omits it
   Rgba color;
-  double x = 0, y = 0;   // twips, in the text's own space (carried over likewise)
+  double x = 0, y = 0;   // twips, in the text's own space (carried over likewise; a record
+                         // without an x offset starts where the previous record's advances end)
   double height = 0;     // twips
   std::vector<TextGlyph> glyphs;
 };

@@ -1,0 +1,70 @@
+// SWF tag codes: the one list that the reader and the assembler share.
+#pragma once
+#include <cstdint>
+
+namespace vorlo::player::tag {
+
+enum : uint16_t {
+  End = 0,
+  ShowFrame = 1,
+  DefineShape = 2,
+  PlaceObject = 4,
+  RemoveObject = 5,
+  DefineBits = 6,
+  DefineButton = 7,
+  JpegTables = 8,
+  SetBackgroundColor = 9,
+  DefineFont = 10,
+  DefineText = 11,
+  DoAction = 12,
+  DefineFontInfo = 13,
+  DefineSound = 14,
+  StartSound = 15,
+  DefineButtonSound = 17,
+  SoundStreamHead = 18,
+  SoundStreamBlock = 19,
+  DefineBitsLossless = 20,
+  DefineBitsJpeg2 = 21,
+  DefineShape2 = 22,
+  DefineButtonCxform = 23,
+  Protect = 24,
+  PlaceObject2 = 26,
+  RemoveObject2 = 28,
+  DefineShape3 = 32,
+  DefineText2 = 33,
+  DefineButton2 = 34,
+  DefineBitsJpeg3 = 35,
+  DefineBitsLossless2 = 36,
+  DefineEditText = 37,
+  DefineSprite = 39,
+  FrameLabel = 43,
+  SoundStreamHead2 = 45,
+  DefineMorphShape = 46,
+  DefineFont2 = 48,
+  ExportAssets = 56,
+  ImportAssets = 57,
+  EnableDebugger = 58,
+  DoInitAction = 59,
+  DefineFontInfo2 = 62,
+  EnableDebugger2 = 64,
+  ScriptLimits = 65,
+  SetTabIndex = 66,
+  FileAttributes = 69,
+  PlaceObject3 = 70,
+  ImportAssets2 = 71,
+  DefineFontAlignZones = 73,
+  CsmTextSettings = 74,
+  DefineFont3 = 75,
+  Metadata = 77,
+  DefineScalingGrid = 78,
+  DefineShape4 = 83,
+  DefineMorphShape2 = 84,
+  StartSound2 = 89,
+  DefineBitsJpeg4 = 90,
+  DefineFontName = 88,
+};
+
+// The name a warning or a listing gives a tag code ("tag 123" for codes it does not know).
+const char* name(uint16_t code);
+
+}  // namespace vorlo::player::tag
