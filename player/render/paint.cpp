@@ -1,0 +1,272 @@
+#include "player/render/paint.h"
+
+#include <cmath>
+
+#include "player/render/pixel.h"
+
+namespace vorlo::player::render {
+namespace {
+
+// sRGB <-> linear light, for gradients interpolated in linear RGB. Tables are built once; the
+// encoding table is fine enough (4096 steps) that every 8-bit result is the correctly rounded one
+// of its neighbourhood.
+struct LinearTables {
+  std::array<float, 256> toLinear{};
+  std::array<uint8_t, 4097> toSrgb{};
+  LinearTables() {
+    for (int i = 0; i < 256; ++i) {
+      double c = i / 255.0;
+      toLinear[size_t(i)] = float(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    for (int i = 0; i <= 4096; ++i) {
+      double l = i / 4096.0;
+      double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
+      toSrgb[size_t(i)] = uint8_t(std::clamp(int(c * 255 + 0.5), 0, 255));
+    }
+  }
+};
+const LinearTables& linearTables() {
+  static const LinearTables tables;
+  return tables;
+}
+
+// Position (in 1/256 of the gradient) -> clamped table index for each spread mode.
+inline int spreadIndex(double t, SpreadMode spread) {
+  // t in units of the gradient length; NaN and huge values land on a defined index.
+  if (!(t > -1e6 && t < 1e6)) t = 0;
+  int i = int(std::floor(t * 256.0));
+  switch (spread) {
+    case SpreadMode::Repeat:
+      i &= 255;
+      break;
+    case SpreadMode::Reflect:
+      i &= 511;
+      if (i > 255) i = 511 - i;
+      break;
+    default:
+      i = std::clamp(i, 0, 255);
+  }
+  return i;
+}
+
+inline int clampInt(double v) {
+  if (!(v > -1e9)) return -1000000000;
+  if (v > 1e9) return 1000000000;
+  return int(std::floor(v));
+}
+
+}  // namespace
+
+void buildGradientTable(const std::vector<GradientStop>& stops, InterpolationMode mode,
+                        const ColorTransform& cx, GradientTable& out) {
+  if (stops.empty()) {
+    out.fill(0);
+    return;
+  }
+  size_t n = std::min<size_t>(stops.size(), 15);
+  std::array<Rgba, 15> colors;
+  std::array<int, 15> ratios;
+  int last = 0;
+  for (size_t i = 0; i < n; ++i) {
+    colors[i] = cx.apply(stops[i].color);
+    last = std::max(last, int(stops[i].ratio));  // ratios out of order are taken as non-decreasing
+    ratios[i] = last;
+  }
+  const LinearTables* lin = mode == InterpolationMode::LinearRgb ? &linearTables() : nullptr;
+  size_t seg = 0;
+  for (int i = 0; i < 256; ++i) {
+    while (seg < n && ratios[seg] < i) ++seg;
+    Rgba c;
+    if (seg == 0) {
+      c = colors[0];
+    } else if (seg >= n) {
+      c = colors[n - 1];
+    } else {
+      const Rgba& c0 = colors[seg - 1];
+      const Rgba& c1 = colors[seg];
+      int span = ratios[seg] - ratios[seg - 1];
+      int w = span > 0 ? (i - ratios[seg - 1]) * 65536 / span : 65536;  // weight of c1, 16.16
+      auto mix = [&](int a, int b) { return uint8_t((a * (65536 - w) + b * w + 32768) >> 16); };
+      if (lin) {
+        auto mixl = [&](uint8_t a, uint8_t b) {
+          float l = lin->toLinear[a] + (lin->toLinear[b] - lin->toLinear[a]) * float(w) / 65536.0f;
+          return lin->toSrgb[size_t(std::clamp(int(l * 4096.0f + 0.5f), 0, 4096))];
+        };
+        c = {mixl(c0.r, c1.r), mixl(c0.g, c1.g), mixl(c0.b, c1.b), mix(c0.a, c1.a)};
+      } else {
+        c = {mix(c0.r, c1.r), mix(c0.g, c1.g), mix(c0.b, c1.b), mix(c0.a, c1.a)};
+      }
+    }
+    out[size_t(i)] = px::premultiplied(c);
+  }
+}
+
+void makeSolidPaint(Paint& p, Rgba color, const ColorTransform& cx) {
+  p.kind = Paint::Kind::Solid;
+  p.color = px::premultiplied(cx.apply(color));
+  p.opaque = (p.color >> 24) == 255;
+}
+
+void makePaint(Paint& p, const FillStyle& style, const ShapeDraw& how) {
+  p = Paint{};
+  if (how.solidColor) return makeSolidPaint(p, *how.solidColor, how.colorTransform);
+  switch (style.kind) {
+    case FillKind::LinearGradient:
+    case FillKind::RadialGradient:
+    case FillKind::FocalGradient: {
+      const Gradient& g = style.gradient;
+      if (g.stops.empty()) return;
+      buildGradientTable(g.stops, g.interpolation, how.colorTransform, p.table);
+      // The unit square: gradient space (-16384..16384 twips) scaled to -1..1.
+      Matrix toSurface = how.toPixels * g.matrix * Matrix::scale(16384, 16384);
+      if (!toSurface.invert(p.inverse)) {
+        // A flat gradient shows its last colour, as a pad past its end would.
+        p.kind = Paint::Kind::Solid;
+        p.color = p.table[255];
+        p.opaque = (p.color >> 24) == 255;
+        return;
+      }
+      p.spread = g.spread;
+      p.kind = style.kind == FillKind::LinearGradient   ? Paint::Kind::Linear
+               : style.kind == FillKind::RadialGradient ? Paint::Kind::Radial
+                                                        : Paint::Kind::Focal;
+      p.focal = std::isfinite(g.focalPoint) ? std::clamp(g.focalPoint, -0.98, 0.98) : 0.0;
+      p.opaque = true;
+      for (uint32_t c : p.table) p.opaque = p.opaque && (c >> 24) == 255;
+      return;
+    }
+    case FillKind::RepeatingBitmap:
+    case FillKind::ClippedBitmap:
+    case FillKind::RepeatingBitmapHard:
+    case FillKind::ClippedBitmapHard: {
+      const Bitmap* b = how.bitmaps ? how.bitmaps->findBitmap(style.bitmapId) : nullptr;
+      if (!b || b->width <= 0 || b->height <= 0 ||
+          b->pixels.size() < size_t(b->width) * size_t(b->height))
+        return;  // a missing bitmap paints nothing
+      Matrix toSurface = how.toPixels * style.bitmapMatrix * Matrix::scale(20, 20);
+      if (!toSurface.invert(p.inverse)) return;
+      p.kind = Paint::Kind::Bitmap;
+      p.bitmap = b;
+      p.repeat = style.kind == FillKind::RepeatingBitmap || style.kind == FillKind::RepeatingBitmapHard;
+      p.smooth = style.smoothed() && how.quality == Quality::High;
+      p.cx = how.colorTransform;
+      p.cxIdentity = how.colorTransform.isIdentity();
+      p.opaque = b->opaque && p.cxIdentity;
+      return;
+    }
+    default:
+      return makeSolidPaint(p, style.color, how.colorTransform);
+  }
+}
+
+namespace {
+
+inline uint32_t transformPixel(uint32_t c, const ColorTransform& cx) {
+  return px::premultiplied(cx.apply(px::straight(c)));
+}
+
+inline int wrap(int v, int size) {
+  int r = v % size;
+  return r < 0 ? r + size : r;
+}
+
+// Bilinear mix of four premultiplied pixels with 8-bit weights fx, fy.
+inline uint32_t bilinear(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, uint32_t fx,
+                         uint32_t fy) {
+  uint32_t w00 = (256 - fx) * (256 - fy), w10 = fx * (256 - fy), w01 = (256 - fx) * fy, w11 = fx * fy;
+  auto ch = [&](int shift) {
+    uint32_t v = ((p00 >> shift) & 0xFF) * w00 + ((p10 >> shift) & 0xFF) * w10 +
+                 ((p01 >> shift) & 0xFF) * w01 + ((p11 >> shift) & 0xFF) * w11;
+    return (v + 32768) >> 16;
+  };
+  return ch(24) << 24 | ch(16) << 16 | ch(8) << 8 | ch(0);
+}
+
+}  // namespace
+
+void Paint::fill(int x, int y, int len, uint32_t* out) const {
+  double cx0 = x + 0.5, cy0 = y + 0.5;
+  switch (kind) {
+    case Kind::None:
+      std::fill(out, out + len, 0u);
+      return;
+    case Kind::Solid:
+      std::fill(out, out + len, color);
+      return;
+    case Kind::Linear: {
+      // t = (gx + 1) / 2 moves by a constant step along the row.
+      double gx = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
+      double t0 = (gx + 1) * 0.5, dt = inverse.a * 0.5;
+      for (int i = 0; i < len; ++i) out[i] = table[size_t(spreadIndex(t0 + dt * i, spread))];
+      return;
+    }
+    case Kind::Radial: {
+      double gx = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
+      double gy = inverse.b * cx0 + inverse.d * cy0 + inverse.ty;
+      for (int i = 0; i < len; ++i) {
+        double u = gx + inverse.a * i, v = gy + inverse.b * i;
+        out[i] = table[size_t(spreadIndex(std::sqrt(u * u + v * v), spread))];
+      }
+      return;
+    }
+    case Kind::Focal: {
+      // The focus F sits on the x axis; a point P lies at t = |P - F| / |Q - F| where Q is where
+      // the ray from F through P leaves the unit circle.
+      double gx = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
+      double gy = inverse.b * cx0 + inverse.d * cy0 + inverse.ty;
+      double f = focal, c = f * f - 1;  // |F|^2 - 1 < 0
+      for (int i = 0; i < len; ++i) {
+        double dx = gx + inverse.a * i - f, dy = gy + inverse.b * i;
+        double dd = dx * dx + dy * dy;
+        double t = 0;
+        if (dd > 0) {
+          double fd = f * dx;
+          double s = (-fd + std::sqrt(fd * fd - dd * c)) / dd;  // F + s*d is on the circle
+          t = 1 / s;
+        }
+        out[i] = table[size_t(spreadIndex(t, spread))];
+      }
+      return;
+    }
+    case Kind::Bitmap: {
+      const Bitmap& b = *bitmap;
+      int w = b.width, h = b.height;
+      double u = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
+      double v = inverse.b * cx0 + inverse.d * cy0 + inverse.ty;
+      if (!smooth) {
+        for (int i = 0; i < len; ++i) {
+          int ix = clampInt(u + inverse.a * i), iy = clampInt(v + inverse.b * i);
+          if (repeat) {
+            ix = wrap(ix, w);
+            iy = wrap(iy, h);
+          } else {
+            ix = std::clamp(ix, 0, w - 1);
+            iy = std::clamp(iy, 0, h - 1);
+          }
+          out[i] = b.at(ix, iy);
+        }
+      } else {
+        for (int i = 0; i < len; ++i) {
+          // Sample centres sit at half pixels; weights in 1/256.
+          double su = (u + inverse.a * i - 0.5) * 256, sv = (v + inverse.b * i - 0.5) * 256;
+          int fu = clampInt(su), fv = clampInt(sv);
+          int x0 = fu >> 8, y0 = fv >> 8;
+          uint32_t fx = uint32_t(fu & 255), fy = uint32_t(fv & 255);
+          int x1 = x0 + 1, y1 = y0 + 1;
+          if (repeat) {
+            x0 = wrap(x0, w), x1 = wrap(x1, w), y0 = wrap(y0, h), y1 = wrap(y1, h);
+          } else {
+            x0 = std::clamp(x0, 0, w - 1), x1 = std::clamp(x1, 0, w - 1);
+            y0 = std::clamp(y0, 0, h - 1), y1 = std::clamp(y1, 0, h - 1);
+          }
+          out[i] = bilinear(b.at(x0, y0), b.at(x1, y0), b.at(x0, y1), b.at(x1, y1), fx, fy);
+        }
+      }
+      if (!cxIdentity)
+        for (int i = 0; i < len; ++i) out[i] = transformPixel(out[i], cx);
+      return;
+    }
+  }
+}
+
+}  // namespace vorlo::player::render
