@@ -1,6 +1,7 @@
 // Small builders for the renderer's tests: shapes written in pixels (stored as twips, as movies
 // store them), drawn onto a surface through a 1/20 matrix.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -75,6 +76,14 @@ inline int alphaOf(uint32_t p) { return int(p >> 24); }
 inline int redOf(uint32_t p) { return int((p >> 16) & 0xFF); }
 inline int greenOf(uint32_t p) { return int((p >> 8) & 0xFF); }
 inline int blueOf(uint32_t p) { return int(p & 0xFF); }
+
+// Straight colour of a premultiplied pixel (rounded).
+inline Rgba px_straight(uint32_t p) {
+  int a = alphaOf(p);
+  if (a == 0) return {0, 0, 0, 0};
+  auto un = [a](int v) { return uint8_t(std::min(255, (v * 255 + a / 2) / a)); };
+  return {un(redOf(p)), un(greenOf(p)), un(blueOf(p)), uint8_t(a)};
+}
 
 // Sum of alpha over the surface in pixels (255 = one whole pixel).
 inline double coveredArea(const Surface& s) {
