@@ -284,11 +284,15 @@ int arcSteps(double angle, double r, double tol) {
 void arc(std::vector<Point>& out, Point c, Vec from, double angle, double r, double tol) {
   int n = arcSteps(std::fabs(angle), r, tol);
   double da = angle / n, cs = std::cos(da), sn = std::sin(da);
+  // Chords cut the arc; placing the inner vertices a little outside the circle gives each wedge
+  // the area of the true sector, so round caps and joins cover what they should.
+  double step = std::fabs(da);
+  double ro = step > 1e-6 ? r * std::sqrt(step / std::sin(step)) : r;
   Vec v = from;
-  out.push_back(add(c, v, r));
+  out.push_back(add(c, v, n == 1 ? r : ro));
   for (int i = 1; i <= n; ++i) {
     v = {v.x * cs - v.y * sn, v.x * sn + v.y * cs};
-    out.push_back(add(c, v, r));
+    out.push_back(add(c, v, i == n && std::fabs(angle) < 6.28 ? r : ro));
   }
 }
 
