@@ -1,9 +1,284 @@
+// The display filters on a premultiplied layer. Blurs are box blurs repeated `passes` times (a
+// few passes approach a Gaussian, which is how Flash's quality setting works). Shadows, glows and
+// bevels are built from the layer's blurred alpha: an effect picture E that is then put under the
+// object (outer), on the object where it has alpha (inner), over it (full), or alone (knockout,
+// hidden object).
+#include <cmath>
+#include <cstring>
+
+#include "player/render/paint.h"
+#include "player/render/pixel.h"
 #include "player/render/renderer.h"
 
 namespace vorlo::player {
+namespace {
 
-// Filters are being written; until then they reach nowhere and change nothing.
-IntRect filterReach(const Filter&, double, double) { return {}; }
-void applyFilter(Surface&, const Filter&, double, double, Quality) {}
+// No filter reaches further than this (per side and axis), however large its blur: the layer
+// the display list allocates for it stays bounded.
+constexpr int kMaxReach = 2048;
+
+struct Blur {
+  int rx = 0, ry = 0, passes = 0;
+};
+
+// The box radius per pass from a blur size in the object's pixels: a box `blur` pixels wide.
+Blur blurOf(const Filter& f, double sx, double sy, Quality q) {
+  Blur b;
+  b.passes = std::clamp(f.passes, 0, 31);
+  if (q == Quality::Low) b.passes = std::min(b.passes, 1);
+  if (b.passes == 0) return b;
+  auto radius = [&](double size, double scale) {
+    double px = size * std::fabs(scale);
+    if (!(px >= 0)) return 0;
+    return int(std::min(px / 2, double(kMaxReach / b.passes)));
+  };
+  b.rx = radius(f.blurX, sx);
+  b.ry = radius(f.blurY, sy);
+  return b;
+}
+
+// The effect's offset in whole pixels (angle and distance, scaled like the object).
+void offsetOf(const Filter& f, double sx, double sy, int& dx, int& dy) {
+  double ox = std::cos(f.angle) * f.distance * sx, oy = std::sin(f.angle) * f.distance * sy;
+  auto whole = [](double v) {
+    if (!std::isfinite(v)) return 0;
+    return int(std::lround(std::clamp(v, -double(kMaxReach), double(kMaxReach))));
+  };
+  dx = whole(ox), dy = whole(oy);
+}
+
+// One pass of a box of radius r over `n` values spaced `stride` apart; outside is zero.
+void boxLine(uint8_t* data, int n, int stride, int r, std::vector<uint8_t>& tmp) {
+  if (r <= 0 || n <= 0) return;
+  tmp.resize(size_t(n));
+  for (int i = 0; i < n; ++i) tmp[size_t(i)] = data[size_t(i) * size_t(stride)];
+  const uint32_t size = uint32_t(2 * r + 1);
+  uint32_t sum = 0;
+  for (int i = 0; i <= std::min(r, n - 1); ++i) sum += tmp[size_t(i)];
+  for (int i = 0; i < n; ++i) {
+    data[size_t(i) * size_t(stride)] = uint8_t((sum + size / 2) / size);
+    int in = i + r + 1, out = i - r;
+    if (in < n) sum += tmp[size_t(in)];
+    if (out >= 0) sum -= tmp[size_t(out)];
+  }
+}
+
+void blurPlane(std::vector<uint8_t>& plane, int w, int h, const Blur& b) {
+  std::vector<uint8_t> tmp;
+  for (int p = 0; p < b.passes; ++p) {
+    if (b.rx > 0)
+      for (int y = 0; y < h; ++y) boxLine(plane.data() + size_t(y) * size_t(w), w, 1, b.rx, tmp);
+    if (b.ry > 0)
+      for (int x = 0; x < w; ++x) boxLine(plane.data() + x, h, w, b.ry, tmp);
+  }
+}
+
+std::vector<uint8_t> alphaPlane(const Surface& s, bool inverted) {
+  std::vector<uint8_t> a(s.pixels.size());
+  for (size_t i = 0; i < a.size(); ++i) a[i] = uint8_t(inverted ? 255 - (s.pixels[i] >> 24) : s.pixels[i] >> 24);
+  return a;
+}
+
+// plane(x - dx, y - dy), with `outside` beyond the edges.
+inline uint8_t shifted(const std::vector<uint8_t>& plane, int w, int h, int x, int y, int dx, int dy,
+                       uint8_t outside) {
+  int sx = x - dx, sy = y - dy;
+  if (sx < 0 || sy < 0 || sx >= w || sy >= h) return outside;
+  return plane[size_t(sy) * size_t(w) + size_t(sx)];
+}
+
+inline uint32_t strengthen(uint32_t v, double strength) {
+  double s = v * strength;
+  if (!(s > 0)) return 0;
+  return s >= 255 ? 255 : uint32_t(s + 0.5);
+}
+
+enum class Placement { Outer, Inner, Full };
+
+// Puts the effect picture E together with the object in `layer`.
+void compose(Surface& layer, const std::vector<uint32_t>& effect, Placement where, bool knockout, bool hideObject) {
+  for (size_t i = 0; i < layer.pixels.size(); ++i) {
+    uint32_t src = layer.pixels[i], e = effect[i], sa = src >> 24;
+    uint32_t out;
+    switch (where) {
+      case Placement::Inner:
+        if (knockout || hideObject)
+          out = px::scale(e, sa);
+        else  // on the object only, its alpha unchanged
+          out = px::scale(e, sa) + px::scale(src, 255 - (e >> 24));
+        break;
+      case Placement::Outer:
+        if (knockout)
+          out = px::scale(e, 255 - sa);
+        else if (hideObject)
+          out = e;
+        else
+          out = px::over(e, src);
+        break;
+      default:
+        out = knockout || hideObject ? e : px::over(src, e);
+    }
+    layer.pixels[i] = out;
+  }
+}
+
+// Drop shadow, glow, gradient glow: the (inverted, for inner) alpha blurred, moved, strengthened
+// and coloured through `color(level)`.
+template <class ColorOf>
+void shadowLike(Surface& layer, const Filter& f, double sx, double sy, Quality q, int dx, int dy, ColorOf color) {
+  int w = layer.width, h = layer.height;
+  std::vector<uint8_t> plane = alphaPlane(layer, f.inner);
+  blurPlane(plane, w, h, blurOf(f, sx, sy, q));
+  std::vector<uint32_t> effect(layer.pixels.size());
+  uint8_t outside = f.inner ? 255 : 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      effect[size_t(y) * size_t(w) + size_t(x)] = color(strengthen(shifted(plane, w, h, x, y, dx, dy, outside), f.strength));
+  compose(layer, effect, f.inner ? Placement::Inner : Placement::Outer, f.knockout, !f.compositeSource);
+}
+
+// Bevels: light from the side the angle points away from. v = B(p + d) - B(p - d) on the
+// blurred alpha B is positive on the lit side (highlight), negative on the other (shadow).
+template <class ColorOf>
+void bevelLike(Surface& layer, const Filter& f, double sx, double sy, Quality q, int dx, int dy, ColorOf color) {
+  int w = layer.width, h = layer.height;
+  std::vector<uint8_t> plane = alphaPlane(layer, false);
+  blurPlane(plane, w, h, blurOf(f, sx, sy, q));
+  std::vector<uint32_t> effect(layer.pixels.size());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int lit = shifted(plane, w, h, x, y, -dx, -dy, 0), dark = shifted(plane, w, h, x, y, dx, dy, 0);
+      int v = lit - dark;
+      int s = int(strengthen(uint32_t(std::abs(v)), f.strength));
+      effect[size_t(y) * size_t(w) + size_t(x)] = color(v >= 0 ? s : -s);
+    }
+  Placement where = f.onTop ? Placement::Full : f.inner ? Placement::Inner : Placement::Outer;
+  compose(layer, effect, where, f.knockout, !f.compositeSource);
+}
+
+uint32_t tinted(Rgba c, uint32_t level) {
+  Rgba t = c;
+  t.a = uint8_t(px::div255(uint32_t(c.a) * level));
+  return px::premultiplied(t);
+}
+
+void convolution(Surface& layer, const Filter& f) {
+  int mx = f.matrixX, my = f.matrixY;
+  if (mx <= 0 || my <= 0 || mx > 31 || my > 31 || f.matrix.size() < size_t(mx) * size_t(my)) return;
+  int w = layer.width, h = layer.height;
+  double div = f.divisor != 0 && std::isfinite(f.divisor) ? f.divisor : 1;
+  double bias = std::isfinite(f.bias) ? f.bias : 0;
+  std::vector<Rgba> src(layer.pixels.size());
+  for (size_t i = 0; i < src.size(); ++i) src[i] = px::straight(layer.pixels[i]);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      double r = 0, g = 0, b = 0, a = 0;
+      for (int j = 0; j < my; ++j)
+        for (int i = 0; i < mx; ++i) {
+          int sx = x + i - mx / 2, sy = y + j - my / 2;
+          Rgba c;
+          if (sx >= 0 && sy >= 0 && sx < w && sy < h)
+            c = src[size_t(sy) * size_t(w) + size_t(sx)];
+          else if (f.clamp)
+            c = src[size_t(std::clamp(sy, 0, h - 1)) * size_t(w) + size_t(std::clamp(sx, 0, w - 1))];
+          else
+            c = f.defaultColor;
+          double m = f.matrix[size_t(j) * size_t(mx) + size_t(i)];
+          r += m * c.r, g += m * c.g, b += m * c.b, a += m * c.a;
+        }
+      auto out = [&](double v) {
+        v = v / div + bias;
+        return uint8_t(!(v > 0) ? 0 : v >= 255 ? 255 : int(v + 0.5));
+      };
+      Rgba o{out(r), out(g), out(b), f.preserveAlpha ? src[size_t(y) * size_t(w) + size_t(x)].a : out(a)};
+      layer.pixels[size_t(y) * size_t(w) + size_t(x)] = px::premultiplied(o);
+    }
+}
+
+void colorMatrix(Surface& layer, const Filter& f) {
+  const auto& m = f.colorMatrix;
+  for (float v : m)
+    if (!std::isfinite(v)) return;
+  for (uint32_t& p : layer.pixels) {
+    Rgba c = px::straight(p);
+    auto row = [&](int k) {
+      double v = m[size_t(k * 5)] * c.r + m[size_t(k * 5 + 1)] * c.g + m[size_t(k * 5 + 2)] * c.b +
+                 m[size_t(k * 5 + 3)] * c.a + m[size_t(k * 5 + 4)];
+      return uint8_t(!(v > 0) ? 0 : v >= 255 ? 255 : int(v + 0.5));
+    };
+    p = px::premultiplied({row(0), row(1), row(2), row(3)});
+  }
+}
+
+}  // namespace
+
+IntRect filterReach(const Filter& f, double scaleX, double scaleY) {
+  IntRect r;
+  if (f.kind == FilterKind::Convolution || f.kind == FilterKind::ColorMatrix) return r;
+  Blur b = blurOf(f, scaleX, scaleY, Quality::High);
+  int bx = b.rx * b.passes, by = b.ry * b.passes;
+  r = {bx, by, bx, by};
+  if (f.kind == FilterKind::Blur) return r;
+  int dx = 0, dy = 0;
+  offsetOf(f, scaleX, scaleY, dx, dy);
+  if (f.kind == FilterKind::Bevel || f.kind == FilterKind::GradientBevel) {
+    // Both sides move: the highlight one way, the shadow the other.
+    r.x0 += std::abs(dx), r.x1 += std::abs(dx), r.y0 += std::abs(dy), r.y1 += std::abs(dy);
+  } else {
+    r.x0 += std::max(0, -dx), r.x1 += std::max(0, dx), r.y0 += std::max(0, -dy), r.y1 += std::max(0, dy);
+  }
+  auto cap = [](int& v) { v = std::min(v, 2 * kMaxReach); };
+  cap(r.x0), cap(r.y0), cap(r.x1), cap(r.y1);
+  return r;
+}
+
+void applyFilter(Surface& layer, const Filter& f, double sx, double sy, Quality quality) {
+  if (layer.width <= 0 || layer.height <= 0 || layer.pixels.size() < size_t(layer.width) * size_t(layer.height))
+    return;
+  if (!std::isfinite(sx) || !std::isfinite(sy)) return;
+  int dx = 0, dy = 0;
+  offsetOf(f, sx, sy, dx, dy);
+  switch (f.kind) {
+    case FilterKind::Blur: {
+      int w = layer.width, h = layer.height;
+      Blur b = blurOf(f, sx, sy, quality);
+      if (b.passes == 0 || (b.rx == 0 && b.ry == 0)) return;
+      // Each channel of the premultiplied pixels separately: colour never exceeds alpha after.
+      std::vector<uint8_t> plane(layer.pixels.size());
+      std::vector<uint32_t> out(layer.pixels.size(), 0);
+      for (int shift = 0; shift < 32; shift += 8) {
+        for (size_t i = 0; i < plane.size(); ++i) plane[i] = uint8_t(layer.pixels[i] >> shift);
+        blurPlane(plane, w, h, b);
+        for (size_t i = 0; i < plane.size(); ++i) out[i] |= uint32_t(plane[i]) << shift;
+      }
+      layer.pixels.swap(out);
+      return;
+    }
+    case FilterKind::DropShadow:
+      return shadowLike(layer, f, sx, sy, quality, dx, dy, [&](uint32_t v) { return tinted(f.color, v); });
+    case FilterKind::Glow:
+      return shadowLike(layer, f, sx, sy, quality, 0, 0, [&](uint32_t v) { return tinted(f.color, v); });
+    case FilterKind::GradientGlow: {
+      render::GradientTable table;
+      render::buildGradientTable(f.stops, InterpolationMode::Normal, ColorTransform{}, table);
+      return shadowLike(layer, f, sx, sy, quality, dx, dy, [&](uint32_t v) { return table[v]; });
+    }
+    case FilterKind::Bevel:
+      return bevelLike(layer, f, sx, sy, quality, dx, dy,
+                       [&](int v) { return v >= 0 ? tinted(f.highlight, uint32_t(v)) : tinted(f.color, uint32_t(-v)); });
+    case FilterKind::GradientBevel: {
+      // The gradient runs from the shadow side (ratio 0) through the flat middle (128) to the
+      // highlight (255).
+      render::GradientTable table;
+      render::buildGradientTable(f.stops, InterpolationMode::Normal, ColorTransform{}, table);
+      return bevelLike(layer, f, sx, sy, quality, dx, dy,
+                       [&](int v) { return table[size_t(std::clamp(128 + v * 128 / 255, 0, 255))]; });
+    }
+    case FilterKind::Convolution:
+      return convolution(layer, f);
+    case FilterKind::ColorMatrix:
+      return colorMatrix(layer, f);
+  }
+}
 
 }  // namespace vorlo::player
