@@ -33,6 +33,14 @@ PlaceObject moveTo(uint16_t depth, double x) {
   return p;
 }
 
+ButtonRecord record(uint8_t states, uint16_t id, uint16_t depth) {
+  ButtonRecord r;
+  r.states = states;
+  r.characterId = id;
+  r.depth = depth;
+  return r;
+}
+
 struct MovieBuilder {
   Movie movie;
   template <typename T>
@@ -175,7 +183,7 @@ TEST(HostileStructures, SelfContainingAndDeeplyNestedSpritesAreRefused) {
     b.define(id, s);
   }
   Button button;
-  button.records.push_back(ButtonRecord{.states = kButtonUp, .characterId = 20, .depth = 1});
+  button.records.push_back(record(kButtonUp, 20, 1));
   b.define(20, button);
   b.movie.timeline = MovieBuilder::timeline({{placeNew(1, 7), placeNew(2, 8), placeNew(3, 100), placeNew(4, 20),
                                               placeNew(5, 4242)}});
@@ -204,9 +212,9 @@ TEST(Buttons, ShowTheRecordsOfTheirStateOnly) {
   b.define(1, square());
   b.define(2, square());
   Button button;
-  button.records.push_back(ButtonRecord{.states = kButtonUp, .characterId = 1, .depth = 1});
-  button.records.push_back(ButtonRecord{.states = kButtonOver | kButtonDown, .characterId = 2, .depth = 2});
-  button.records.push_back(ButtonRecord{.states = kButtonHitTest, .characterId = 2, .depth = 3});
+  button.records.push_back(record(kButtonUp, 1, 1));
+  button.records.push_back(record(kButtonOver | kButtonDown, 2, 2));
+  button.records.push_back(record(kButtonHitTest, 2, 3));
   b.define(3, button);
   b.movie.timeline = MovieBuilder::timeline({{placeNew(1, 3)}});
   Stage stage(b.movie);

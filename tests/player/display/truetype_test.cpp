@@ -65,7 +65,9 @@ TEST(TrueType, DamagedFilesGiveAnErrorNotACrash) {
     std::vector<uint8_t> part(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut));
     error.clear();
     auto font = readTrueType(part, &error);
-    if (!font) EXPECT_FALSE(error.empty()) << cut;
+    if (!font) {
+      EXPECT_FALSE(error.empty()) << cut;
+    }
   }
   // Scrambled glyph data inside a valid directory.
   std::vector<uint8_t> scrambled = bytes;
