@@ -149,7 +149,7 @@ void drawStrokes(Surface& target, const StyleGroup& g, const ShapeDraw& how, Int
     st.join = ls.join;
     st.miterLimit = std::isfinite(ls.miterLimit) ? ls.miterLimit : 3;
     st.tolerance = tol;
-    Outline outline(clip, true);
+    Outline outline(clip, true, true);
     for (; i < paths.size() && paths[i].style == style; ++i) {
       poly.assign(pts.begin() + std::ptrdiff_t(paths[i].begin), pts.begin() + std::ptrdiff_t(paths[i].end));
       render::strokePolyline(poly, paths[i].closed, st, outline, 0);

@@ -1,6 +1,7 @@
 #include "player/render/raster.h"
 
 #include <agg_rasterizer_compound_aa.h>
+#include <agg_rasterizer_scanline_aa_nogamma.h>
 
 #include <climits>
 #include <cmath>
@@ -58,6 +59,7 @@ struct Scanline {
 };
 
 using Rasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_int>;
+using SimpleRasterizer = agg::rasterizer_scanline_aa_nogamma<agg::rasterizer_sl_clip_int>;
 
 inline int fixed(double v) { return int(std::floor(v * double(agg::poly_subpixel_scale) + 0.5)); }
 
@@ -89,8 +91,9 @@ Buffers& buffers() {
 
 struct Outline::Impl {
   Rasterizer ras;
+  SimpleRasterizer simple;
+  bool single = false;
   IntRect clip;
-  int startX = 0, startY = 0;
 };
 
 namespace {
@@ -107,7 +110,7 @@ RasterizerPool& pool() {
 }
 }  // namespace
 
-Outline::Outline(IntRect clip, bool nonZero) {
+Outline::Outline(IntRect clip, bool nonZero, bool singleStyle) {
   auto& p = pool();
   if (p.free.empty()) {
     impl_ = new Impl;
@@ -115,21 +118,44 @@ Outline::Outline(IntRect clip, bool nonZero) {
     impl_ = p.free.back();
     p.free.pop_back();
   }
-  impl_->ras.reset();
   impl_->clip = clip;
-  impl_->ras.clip_box(clip.x0, clip.y0, clip.x1, clip.y1);
-  impl_->ras.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-  impl_->ras.layer_order(agg::layer_direct);
+  impl_->single = singleStyle;
+  auto rule = nonZero ? agg::fill_non_zero : agg::fill_even_odd;
+  if (singleStyle) {
+    impl_->simple.reset();
+    impl_->simple.clip_box(clip.x0, clip.y0, clip.x1, clip.y1);
+    impl_->simple.filling_rule(rule);
+  } else {
+    impl_->ras.reset();
+    impl_->ras.clip_box(clip.x0, clip.y0, clip.x1, clip.y1);
+    impl_->ras.filling_rule(rule);
+    impl_->ras.layer_order(agg::layer_direct);
+  }
 }
 
 Outline::~Outline() {
-  impl_->ras.reset();
+  if (impl_->single)
+    impl_->simple.reset();
+  else
+    impl_->ras.reset();
   pool().free.push_back(impl_);
 }
 
-void Outline::styles(int left, int right) { impl_->ras.styles(left, right); }
-void Outline::moveTo(Point p) { impl_->ras.move_to(fixed(p.x), fixed(p.y)); }
-void Outline::lineTo(Point p) { impl_->ras.line_to(fixed(p.x), fixed(p.y)); }
+void Outline::styles(int left, int right) {
+  if (!impl_->single) impl_->ras.styles(left, right);
+}
+void Outline::moveTo(Point p) {
+  if (impl_->single)
+    impl_->simple.move_to(fixed(p.x), fixed(p.y));
+  else
+    impl_->ras.move_to(fixed(p.x), fixed(p.y));
+}
+void Outline::lineTo(Point p) {
+  if (impl_->single)
+    impl_->simple.line_to(fixed(p.x), fixed(p.y));
+  else
+    impl_->ras.line_to(fixed(p.x), fixed(p.y));
+}
 
 void Outline::polygon(const Point* pts, int n, int style) {
   if (n < 3) return;
@@ -151,15 +177,35 @@ void Outline::polygon(const Point* pts, int n, int style) {
   lineTo(area >= 0 ? pts[0] : pts[n - 1]);
 }
 
+namespace {
+
+// One span of one paint onto a row, with its coverage.
+inline void paintSpan(uint32_t* d, const uint32_t* colors, const uint8_t* covers, int len, Quality quality,
+                      bool opaque) {
+  if (quality == Quality::High) {
+    if (opaque) {
+      for (int i = 0; i < len; ++i) {
+        uint32_t c = covers[i];
+        d[i] = c == 255 ? colors[i] : px::over(d[i], px::scale(colors[i], c));
+      }
+    } else {
+      for (int i = 0; i < len; ++i) d[i] = px::over(d[i], px::scale(colors[i], covers[i]));
+    }
+    return;
+  }
+  for (int i = 0; i < len; ++i) {
+    uint32_t c = adjustCover(covers[i], quality);
+    d[i] = c == 255 && opaque ? colors[i] : px::over(d[i], px::scale(colors[i], c));
+  }
+}
+
+}  // namespace
+
 void Outline::render(Surface& target, Quality quality,
                      const std::function<const Paint*(int)>& paintFor) {
-  Rasterizer& ras = impl_->ras;
   const IntRect& clip = impl_->clip;
-  if (!ras.rewind_scanlines()) return;
   Buffers& buf = buffers();
   Scanline& sl = buf.sl;
-  sl.reset(ras.min_x(), ras.max_x());
-  buf.size(size_t(ras.max_x() - ras.min_x()) + 2);
 
   // Spans are kept inside the clip (AGG clips the geometry; this also guards the arithmetic).
   auto clipSpan = [&](const Scanline::Span& s, int& x, int& len, const uint8_t*& covers) {
@@ -171,30 +217,40 @@ void Outline::render(Surface& target, Quality quality,
     if (x + len > clip.x1) len = clip.x1 - x;
     return len > 0;
   };
+  auto paintScanline = [&](const Paint* paint) {
+    if (sl.y < clip.y0 || sl.y >= clip.y1) return;
+    uint32_t* row = target.row(sl.y);
+    for (const auto& s : sl.spans) {
+      int x, len;
+      const uint8_t* covers;
+      if (!clipSpan(s, x, len, covers)) continue;
+      uint32_t* colors = buf.colors.data();
+      paint->fill(x, sl.y, len, colors);
+      paintSpan(row + x, colors, covers, len, quality, paint->opaque);
+    }
+  };
 
+  if (impl_->single) {
+    SimpleRasterizer& ras = impl_->simple;
+    if (!ras.rewind_scanlines()) return;
+    const Paint* paint = paintFor(0);
+    if (!paint || paint->kind == Paint::Kind::None) return;
+    sl.reset(ras.min_x(), ras.max_x());
+    buf.size(size_t(ras.max_x() - ras.min_x()) + 2);
+    while (ras.sweep_scanline(sl)) paintScanline(paint);
+    return;
+  }
+
+  Rasterizer& ras = impl_->ras;
+  if (!ras.rewind_scanlines()) return;
+  sl.reset(ras.min_x(), ras.max_x());
+  buf.size(size_t(ras.max_x() - ras.min_x()) + 2);
   unsigned numStyles;
   while ((numStyles = ras.sweep_styles()) > 0) {
     if (numStyles == 1) {
       const Paint* paint = paintFor(int(ras.style(0)));
       if (!ras.sweep_scanline(sl, 0) || !paint || paint->kind == Paint::Kind::None) continue;
-      if (sl.y < clip.y0 || sl.y >= clip.y1) continue;
-      uint32_t* row = target.row(sl.y);
-      for (const auto& s : sl.spans) {
-        int x, len;
-        const uint8_t* covers;
-        if (!clipSpan(s, x, len, covers)) continue;
-        uint32_t* colors = buf.colors.data();
-        paint->fill(x, sl.y, len, colors);
-        uint32_t* d = row + x;
-        for (int i = 0; i < len; ++i) {
-          uint32_t c = adjustCover(covers[i], quality);
-          uint32_t src = colors[i];
-          if (c == 255 && (src >> 24) == 255)
-            d[i] = src;
-          else
-            d[i] = px::over(d[i], px::scale(src, c));
-        }
-      }
+      paintScanline(paint);
       continue;
     }
 
@@ -289,76 +345,93 @@ void arc(std::vector<Point>& out, Point c, Vec from, double angle, double r, dou
   double step = std::fabs(da);
   double ro = step > 1e-6 ? r * std::sqrt(step / std::sin(step)) : r;
   Vec v = from;
-  out.push_back(add(c, v, n == 1 ? r : ro));
+  out.push_back(add(c, v, r));
   for (int i = 1; i <= n; ++i) {
     v = {v.x * cs - v.y * sn, v.x * sn + v.y * cs};
     out.push_back(add(c, v, i == n && std::fabs(angle) < 6.28 ? r : ro));
   }
 }
 
-void cap(Outline& out, Point e, Vec d, CapStyle style, double h, double tol, int si,
-         std::vector<Point>& tmp) {
+// A closed loop as it is: its turning direction matters to the nonzero rule.
+void addLoop(Outline& out, const std::vector<Point>& pts, int si) {
+  if (pts.size() < 3) return;
+  out.styles(si, -1);
+  out.moveTo(pts[0]);
+  for (size_t i = 1; i < pts.size(); ++i) out.lineTo(pts[i]);
+  out.lineTo(pts[0]);
+}
+
+// Appends the outline points of a cap at e facing d (unit): from e + h*n round to e - h*n.
+void capPoints(std::vector<Point>& out, Point e, Vec d, CapStyle style, double h, double tol) {
   Vec n = perp(d);
-  tmp.clear();
   if (style == CapStyle::Round) {
-    // Half a disc from +n through d to -n.
-    arc(tmp, e, n, -kPi, h, tol);
-    out.polygon(tmp.data(), int(tmp.size()), si);
+    arc(out, e, n, -kPi, h, tol);
   } else if (style == CapStyle::Square) {
-    Point q[4] = {add(e, n, h), add(add(e, n, h), d, h), add(add(e, n, -h), d, h), add(e, n, -h)};
-    out.polygon(q, 4, si);
+    out.push_back(add(e, n, h));
+    out.push_back(add(add(e, n, h), d, h));
+    out.push_back(add(add(e, n, -h), d, h));
+    out.push_back(add(e, n, -h));
+  } else {
+    out.push_back(add(e, n, h));
+    out.push_back(add(e, n, -h));
   }
 }
 
-void join(Outline& out, Point v, Vec u1, Vec u2, const StrokeStyle& st, int si, std::vector<Point>& tmp) {
-  double cr = cross(u1, u2), dt = dot(u1, u2);
+// Appends the points that join two offset lines at vertex v on side `side` (+1: the left of
+// travel, along +perp(u); -1: the right), from the end of the segment along u1 to the start of
+// the one along u2.
+void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, const StrokeStyle& st) {
   double h = st.half;
-  if (std::fabs(cr) < 1e-9 && dt > 0) return;  // straight on: the segments' quads meet
-  double s = cr > 0 ? -1 : 1;  // the outer side of the turn
-  Vec n1 = perp(u1), n2 = perp(u2);
-  Vec o1 = {s * n1.x, s * n1.y}, o2 = {s * n2.x, s * n2.y};
+  Vec o1 = perp(u1), o2 = perp(u2);
+  o1 = {o1.x * side, o1.y * side}, o2 = {o2.x * side, o2.y * side};
   Point a = add(v, o1, h), b = add(v, o2, h);
-  tmp.clear();
+  double cr = cross(u1, u2), dt = dot(u1, u2);
+  if (std::fabs(cr) < 1e-9 && dt > 0) {  // straight on
+    out.push_back(a);
+    return;
+  }
+  // The turn bends towards +perp when cr > 0: that side is the inner one.
+  double outer = cr > 0 ? -1 : 1;
+  if (std::fabs(cr) < 1e-9) outer = side;  // a U-turn: both sides go round
+  if (side != outer) {
+    // Inner corner: through the vertex, so the overlap of the two segments stays filled.
+    out.push_back(a);
+    out.push_back(v);
+    out.push_back(b);
+    return;
+  }
   double turn = std::acos(std::clamp(dt, -1.0, 1.0));  // 0..pi
   if (st.join == JoinStyle::Round) {
-    tmp.push_back(v);
-    // A U-turn has no preferred side; go round the outside of the first segment.
-    double dir = std::fabs(cr) < 1e-9 ? 1 : (cr > 0 ? 1 : -1);
-    arc(tmp, v, o1, dir * turn, h, st.tolerance);
-    out.polygon(tmp.data(), int(tmp.size()), si);
+    double dir = std::fabs(cr) < 1e-9 ? -side : (cr > 0 ? 1 : -1);
+    arc(out, v, o1, dir * turn, h, st.tolerance);
     return;
   }
-  Point tri[3] = {v, a, b};
-  if (st.join == JoinStyle::Bevel || std::fabs(cr) < 1e-9) {
-    out.polygon(tri, 3, si);
-    return;
+  out.push_back(a);
+  if (st.join == JoinStyle::Miter && std::fabs(cr) >= 1e-9) {
+    // The tip lies h / cos(turn/2) out along the bisector; past the limit it is cut off there.
+    Vec m = unit({o1.x + o2.x, o1.y + o2.y});
+    double half = std::cos(turn / 2);
+    double tip = h / half;
+    double limit = std::max(st.miterLimit, 0.0) * h;
+    double base = h * half;  // how far a and b already are along m
+    if (tip <= limit) {
+      out.push_back(add(v, m, tip));
+    } else if (limit > base) {
+      double t1 = (limit - base) / dot(u1, m);
+      double t2 = (limit - base) / -dot(u2, m);
+      out.push_back(add(a, u1, t1));
+      out.push_back(add(b, u2, -t2));
+    }
   }
-  // Miter: the tip lies h / cos(turn/2) out along the bisector; past the limit it is cut off there.
-  Vec m = unit({o1.x + o2.x, o1.y + o2.y});
-  double half = std::cos(turn / 2);
-  double tip = h / half;
-  double limit = std::max(st.miterLimit, 0.0) * h;
-  if (tip <= limit) {
-    Point q[4] = {v, a, add(v, m, tip), b};
-    out.polygon(q, 4, si);
-    return;
-  }
-  double base = h * half;  // how far a and b already are along m
-  if (limit <= base) {
-    out.polygon(tri, 3, si);
-    return;
-  }
-  double t1 = (limit - base) / dot(u1, m);
-  double t2 = (limit - base) / -dot(u2, m);
-  Point q[5] = {v, a, add(a, u1, t1), add(b, u2, -t2), b};
-  out.polygon(q, 5, si);
+  out.push_back(b);
 }
 
 }  // namespace
 
 void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeStyle& st, Outline& out,
                     int si) {
-  thread_local std::vector<Point> p, tmp;
+  thread_local std::vector<Point> p, left, right, tmp;
+  thread_local std::vector<Vec> dirs;
   p.clear();
   for (const Point& q : input) {
     if (!p.empty()) {
@@ -389,25 +462,35 @@ void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeSt
   }
   if (n == 2) closed = false;  // there and back is an open line with caps
   size_t segments = closed ? n : n - 1;
-  Vec first{}, prev{};
-  for (size_t i = 0; i < segments; ++i) {
-    Point a = p[i], b = p[(i + 1) % n];
-    Vec u = unit(sub(b, a));
-    Vec nn = perp(u);
-    Point q[4] = {add(a, nn, h), add(b, nn, h), add(b, nn, -h), add(a, nn, -h)};
-    out.polygon(q, 4, si);
-    if (i == 0)
-      first = u;
-    else
-      join(out, a, prev, u, st, si, tmp);
-    prev = u;
+  dirs.clear();
+  for (size_t i = 0; i < segments; ++i) dirs.push_back(unit(sub(p[(i + 1) % n], p[i])));
+  left.clear(), right.clear();
+  if (!closed) {
+    // One loop: the left side forward, the end cap, the right side back, the start cap.
+    left.push_back(add(p[0], perp(dirs[0]), h));
+    for (size_t i = 1; i + 1 < n; ++i) joinPoints(left, p[i], dirs[i - 1], dirs[i], 1, st);
+    Vec last = dirs[segments - 1];
+    capPoints(left, p[n - 1], last, st.endCap, h, st.tolerance);
+    for (size_t i = n - 2; i >= 1; --i) {
+      tmp.clear();
+      joinPoints(tmp, p[i], dirs[i - 1], dirs[i], -1, st);
+      left.insert(left.end(), tmp.rbegin(), tmp.rend());
+    }
+    Vec first = dirs[0];
+    capPoints(left, p[0], {-first.x, -first.y}, st.startCap, h, st.tolerance);
+    addLoop(out, left, si);
+    return;
   }
-  if (closed) {
-    join(out, p[0], prev, first, st, si, tmp);
-  } else {
-    cap(out, p[0], {-first.x, -first.y}, st.startCap, h, st.tolerance, si, tmp);
-    cap(out, p[n - 1], prev, st.endCap, h, st.tolerance, si, tmp);
+  // Closed: the left side's loop and the right side's loop run opposite ways, leaving the
+  // inside of the path empty.
+  for (size_t i = 0; i < n; ++i) {
+    Vec before = dirs[(i + n - 1) % n], after = dirs[i];
+    joinPoints(left, p[i], before, after, 1, st);
+    joinPoints(right, p[i], before, after, -1, st);
   }
+  addLoop(out, left, si);
+  std::reverse(right.begin(), right.end());
+  addLoop(out, right, si);
 }
 
 }  // namespace vorlo::player::render

@@ -11,9 +11,11 @@
 namespace vorlo::player::render {
 
 // A polygon outline in surface pixels with the style on its left and right (-1 for none).
+// A single-style outline (strokes) skips the compound bookkeeping: styles() is ignored and
+// everything is style 0.
 class Outline {
  public:
-  explicit Outline(IntRect clip, bool nonZero);
+  Outline(IntRect clip, bool nonZero, bool singleStyle = false);
   ~Outline();
   Outline(const Outline&) = delete;
   Outline& operator=(const Outline&) = delete;
@@ -21,7 +23,8 @@ class Outline {
   void styles(int left, int right);
   void moveTo(Point p);
   void lineTo(Point p);
-  // A closed polygon with the style inside (any orientation goes: nonzero rule, oriented here).
+  // A closed polygon with the style inside, turned so that its area is positive (under the
+  // nonzero rule, polygons that turn the same way unite).
   void polygon(const Point* pts, int n, int style);
 
   // Paints every scanline: `paintFor(style)` gives the paint of a style index (null: skip).
@@ -42,7 +45,9 @@ void flattenQuad(Point from, Point control, Point to, double tolerance, std::vec
 bool finitePoint(Point p);
 Point clampPoint(Point p);
 
-// Turns one polyline (surface pixels) into filled polygons of a stroke of half-width `half`.
+// Turns one polyline (surface pixels) into the outline of a stroke of half-width `half`: one
+// polygon round an open path (left side out, right side back, caps at the ends), two loops for
+// a closed one. Inner corners pass through the vertex, so the nonzero rule fills them whole.
 struct StrokeStyle {
   double half = 0.5;
   CapStyle startCap = CapStyle::Round, endCap = CapStyle::Round;
