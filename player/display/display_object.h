@@ -31,7 +31,9 @@ using DisplayList = std::map<int, std::unique_ptr<DisplayObject>>;
 class DisplayObject {
  public:
   explicit DisplayObject(uint16_t characterId) : characterId_(characterId) {}
-  virtual ~DisplayObject() = default;
+  virtual ~DisplayObject() {
+    if (scriptPeer) scriptPeer->displayObjectGone(*this);
+  }
   DisplayObject(const DisplayObject&) = delete;
   DisplayObject& operator=(const DisplayObject&) = delete;
 
@@ -48,6 +50,17 @@ class DisplayObject {
   bool cacheAsBitmap = false;
   bool visible = true;
   int placedInFrame = 0;  // the parent's frame whose tags placed it (rewinds keep older objects)
+
+  // The script layer's object for this one (may be null); told when this object goes away, so
+  // that scripts holding it see a removed clip instead of freed memory.
+  class ScriptPeer {
+   public:
+    virtual void displayObjectGone(DisplayObject& gone) = 0;
+
+   protected:
+    ~ScriptPeer() = default;
+  };
+  ScriptPeer* scriptPeer = nullptr;
 
   // Children drawn in this object's space, if it has any.
   virtual const DisplayList* children() const { return nullptr; }

@@ -28,6 +28,9 @@ class MovieClip : public DisplayObject {
   void gotoFrame(int frame);
   // The frame that carries `label` (compared without regard to case), or 0.
   int frameOfLabel(const std::string& label) const;
+  // The frames this clip plays (scripts call a frame's actions and find what placed a child).
+  const Timeline& timeline() const { return timeline_; }
+  int nesting() const { return nesting_; }
   // Runs the first frame: called once when the clip is placed (or the movie starts).
   void enterFirstFrame();
 

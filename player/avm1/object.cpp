@@ -1,0 +1,641 @@
+// The object model: property lookup through prototypes, getters and setters, watches, calls,
+// the conversions that need objects, equality, and the collector.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "player/avm1/vm.h"
+
+namespace vorlo::player::avm1 {
+
+namespace {
+constexpr int kMaxProtoDepth = 256;
+
+bool arrayIndex(const std::string& name, uint32_t* out) {
+  if (name.empty() || name.size() > 10) return false;
+  uint64_t v = 0;
+  for (char c : name) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + uint64_t(c - '0');
+  }
+  if (name.size() > 1 && name[0] == '0') return false;
+  if (v >= 0xFFFFFFFFull) return false;
+  *out = uint32_t(v);
+  return true;
+}
+}  // namespace
+
+std::string Vm::key(const std::string& name) const {
+  if (caseSensitive()) return name;
+  std::string k = name;
+  for (char& c : k)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return k;
+}
+
+void Vm::warn(const std::string& text) {
+  if (onWarning) onWarning(text);
+}
+
+Object* Vm::newObject(Object* proto) {
+  Object* o = make<Object>();
+  o->proto = proto ? proto : objectProto;
+  return o;
+}
+
+ArrayObject* Vm::newArray(std::vector<Value> items) {
+  ArrayObject* a = make<ArrayObject>();
+  a->proto = arrayProto;
+  a->items = std::move(items);
+  return a;
+}
+
+Function* Vm::newNative(NativeFn fn, Object* proto) {
+  Function* f = make<Function>();
+  f->proto = functionProto;
+  f->native = fn;
+  if (proto) {
+    defineOwn(f, "prototype", Value(proto), kDontEnum);
+    defineOwn(proto, "constructor", Value(static_cast<Object*>(f)), kDontEnum);
+  }
+  return f;
+}
+
+// ---- Arrays ----
+
+bool ArrayObject::getSpecial(Vm& vm, const std::string& name, Value& out) {
+  uint32_t i;
+  if (arrayIndex(name, &i)) {
+    if (i < items.size()) {
+      out = items[i];
+      return true;
+    }
+    return false;
+  }
+  if (vm.key(name) == "length") {
+    out = Value(double(items.size()));
+    return true;
+  }
+  return false;
+}
+
+bool ArrayObject::setSpecial(Vm& vm, const std::string& name, const Value& v) {
+  uint32_t i;
+  if (arrayIndex(name, &i)) {
+    if (i >= Vm::kMaxString) throw ScriptAbort{"an array grew beyond its limit"};
+    if (i >= items.size()) items.resize(size_t(i) + 1);
+    items[i] = v;
+    return true;
+  }
+  if (vm.key(name) == "length") {
+    double n = vm.toNumber(v);
+    if (std::isfinite(n) && n >= 0) {
+      if (n >= double(Vm::kMaxString)) throw ScriptAbort{"an array grew beyond its limit"};
+      items.resize(size_t(n));
+    }
+    return true;
+  }
+  return false;
+}
+
+bool ArrayObject::hasSpecial(Vm& vm, const std::string& name) {
+  uint32_t i;
+  if (arrayIndex(name, &i)) return i < items.size();
+  return vm.key(name) == "length";
+}
+
+void ArrayObject::specialKeys(Vm&, std::vector<std::string>& out) {
+  for (size_t i = 0; i < items.size(); ++i) out.push_back(std::to_string(i));
+}
+
+void ArrayObject::markChildren(Vm& vm) {
+  for (const Value& v : items)
+    if (v.type == Type::Object) markObject(vm, v.obj);
+}
+
+void Function::markChildren(Vm& vm) {
+  for (Object* o : scope) markObject(vm, o);
+  if (clip) markObject(vm, clip);
+}
+
+void SuperObject::markChildren(Vm& vm) {
+  markObject(vm, self);
+  markObject(vm, home);
+}
+
+// ---- Properties ----
+
+Value Vm::lookup(Object* o, const std::string& name, bool* found, Object** holder, const Value& self) {
+  *found = false;
+  if (!o) return {};
+  std::string k = key(name);
+  if (k == "__proto__") {
+    *found = o->proto != nullptr;
+    if (holder) *holder = o;
+    return o->proto ? Value(o->proto) : Value();
+  }
+  if (o->kind == Kind::Super) {
+    auto* s = static_cast<SuperObject*>(o);
+    Object* start = s->home ? s->home->proto : nullptr;
+    return lookup(start, name, found, holder, Value(s->self));
+  }
+  Object* cur = o;
+  for (int depth = 0; cur && depth < kMaxProtoDepth; ++depth, cur = cur->proto) {
+    auto it = cur->index.find(k);
+    if (it != cur->index.end() && cur->props[it->second].minVersion <= version) {
+      Property& p = cur->props[it->second];
+      *found = true;
+      if (holder) *holder = cur;
+      if (p.getter) return call(Value(p.getter), self, {});
+      return p.value;
+    }
+    Value out;
+    if (cur->getSpecial(*this, name, out)) {
+      *found = true;
+      if (holder) *holder = cur;
+      return out;
+    }
+  }
+  return {};
+}
+
+Value Vm::get(Object* o, const std::string& name) {
+  bool found;
+  return lookup(o, name, &found, nullptr, Value(o));
+}
+
+Value Vm::getValue(const Value& v, const std::string& name) {
+  switch (v.type) {
+    case Type::Object: return get(v.obj, name);
+    case Type::String: {
+      if (key(name) == "length") {
+        // Length in UTF-16 units, as scripts count characters.
+        double n = 0;
+        for (unsigned char c : v.str)
+          if ((c & 0xC0) != 0x80) n += c >= 0xF0 ? 2 : 1;
+        return Value(n);
+      }
+      bool found;
+      return lookup(stringProto, name, &found, nullptr, v);
+    }
+    case Type::Number: {
+      bool found;
+      return lookup(numberProto, name, &found, nullptr, v);
+    }
+    case Type::Boolean: {
+      bool found;
+      return lookup(booleanProto, name, &found, nullptr, v);
+    }
+    default: return {};
+  }
+}
+
+void Vm::defineOwn(Object* o, const std::string& name, const Value& v, uint8_t flags) {
+  std::string k = key(name);
+  auto it = o->index.find(k);
+  if (it != o->index.end()) {
+    Property& p = o->props[it->second];
+    p.value = v;
+    p.getter = p.setter = nullptr;
+    p.flags = flags;
+    return;
+  }
+  o->index.emplace(k, uint32_t(o->props.size()));
+  o->props.push_back(Property{name, v, nullptr, nullptr, flags, 0});
+}
+
+void Vm::set(Object* o, const std::string& name, const Value& v) {
+  if (!o) return;
+  std::string k = key(name);
+  if (k == "__proto__") {
+    if (v.type == Type::Object) o->proto = v.obj;
+    else if (v.type == Type::Null || v.type == Type::Undefined) o->proto = nullptr;
+    return;
+  }
+  if (o->kind == Kind::Super) {
+    auto* s = static_cast<SuperObject*>(o);
+    set(s->self, name, v);
+    return;
+  }
+  Value value = v;
+  if (!o->watches.empty()) {
+    auto w = o->watches.find(k);
+    if (w != o->watches.end() && w->second.callback) {
+      Object::Watch watch = w->second;
+      Value old = get(o, name);
+      // A watcher that assigns the same property again is not called for its own assignment.
+      o->watches.erase(w);
+      try {
+        value = call(Value(watch.callback), Value(o), {Value(name), old, v, watch.userData});
+      } catch (...) {
+        o->watches[k] = watch;
+        throw;
+      }
+      o->watches[k] = watch;
+    }
+  }
+  if (o->setSpecial(*this, name, value)) return;
+  auto it = o->index.find(k);
+  if (it != o->index.end()) {
+    Property& p = o->props[it->second];
+    if (p.minVersion <= version) {
+      if (p.setter || p.getter) {
+        if (p.setter) call(Value(p.setter), Value(o), {value});
+        return;
+      }
+      if (p.flags & kReadOnly) return;
+      p.value = value;
+      return;
+    }
+  }
+  // A setter inherited from a prototype takes the assignment.
+  int depth = 0;
+  for (Object* cur = o->proto; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth) {
+    auto pit = cur->index.find(k);
+    if (pit == cur->index.end()) continue;
+    Property& p = cur->props[pit->second];
+    if (p.minVersion > version) continue;
+    if (p.setter) {
+      call(Value(p.setter), Value(o), {value});
+      return;
+    }
+    if (p.getter) return;
+    break;
+  }
+  if (it != o->index.end()) {  // a slot hidden by its version: replace it
+    Property& p = o->props[it->second];
+    p = Property{name, value, nullptr, nullptr, 0, 0};
+    return;
+  }
+  o->index.emplace(k, uint32_t(o->props.size()));
+  o->props.push_back(Property{name, value, nullptr, nullptr, 0, 0});
+}
+
+bool Vm::hasOwn(Object* o, const std::string& name) {
+  if (!o) return false;
+  if (o->hasSpecial(*this, name)) return true;
+  Property* p = o->own(key(name));
+  return p && p->minVersion <= version;
+}
+
+bool Vm::has(Object* o, const std::string& name) {
+  int depth = 0;
+  for (Object* cur = o; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth)
+    if (hasOwn(cur, name)) return true;
+  return false;
+}
+
+bool Vm::remove(Object* o, const std::string& name) {
+  if (!o) return false;
+  std::string k = key(name);
+  auto it = o->index.find(k);
+  if (it == o->index.end()) {
+    uint32_t i;
+    if (o->kind == Kind::Array && arrayIndex(name, &i)) {
+      auto* a = static_cast<ArrayObject*>(o);
+      if (i < a->items.size()) {
+        a->items[i] = Value();
+        return true;
+      }
+    }
+    return false;
+  }
+  if (o->props[it->second].flags & kDontDelete) return false;
+  uint32_t slot = it->second;
+  o->props.erase(o->props.begin() + slot);
+  o->index.erase(it);
+  for (auto& [name2, s] : o->index)
+    if (s > slot) --s;
+  return true;
+}
+
+std::vector<std::string> Vm::enumerate(Object* o) {
+  std::vector<std::string> out;
+  std::unordered_set<std::string> seen;
+  int depth = 0;
+  for (Object* cur = o; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth) {
+    std::vector<std::string> special;
+    cur->specialKeys(*this, special);
+    for (auto it = special.rbegin(); it != special.rend(); ++it)
+      if (seen.insert(key(*it)).second) out.push_back(*it);
+    for (auto it = cur->props.rbegin(); it != cur->props.rend(); ++it) {
+      std::string k = key(it->name);
+      if (!seen.insert(k).second) continue;
+      if (it->flags & kDontEnum || it->minVersion > version) continue;
+      out.push_back(it->name);
+    }
+  }
+  return out;
+}
+
+// ---- Conversions ----
+
+Value Vm::toPrimitive(const Value& v, bool preferString) {
+  if (v.type != Type::Object) return v;
+  Object* o = v.obj;
+  if (o->kind == Kind::Clip && !preferString) {
+    // Clips have no valueOf of their own; their value is their path.
+  }
+  const char* first = preferString ? "toString" : "valueOf";
+  const char* second = preferString ? "valueOf" : "toString";
+  for (const char* name : {first, second}) {
+    Value fn = get(o, name);
+    if (fn.type == Type::Object && fn.obj->kind == Kind::Function) {
+      Value r = call(fn, v, {});
+      if (r.type != Type::Object) return r;
+      if (std::string(name) == "toString") return r;
+    }
+  }
+  if (o->kind == Kind::Function) return Value("[type Function]");
+  return Value("[type Object]");
+}
+
+double Vm::toNumber(const Value& v) {
+  if (v.type != Type::Object) return primitiveToNumber(v, version);
+  Value p = toPrimitive(v, false);
+  if (p.type == Type::Object) return std::numeric_limits<double>::quiet_NaN();
+  return primitiveToNumber(p, version);
+}
+
+std::string Vm::toString(const Value& v) {
+  if (v.type != Type::Object) return primitiveToString(v, version);
+  if (v.obj->kind == Kind::Clip) {
+    auto* c = static_cast<ClipObject*>(v.obj);
+    if (!c->display) return "";
+    Value fn = get(v.obj, "toString");
+    if (fn.type == Type::Object && fn.obj->kind == Kind::Function &&
+        static_cast<Function*>(fn.obj)->native == nullptr)
+      return toString(call(fn, v, {}));
+    return targetPath(*c->display);
+  }
+  Value p = toPrimitive(v, true);
+  if (p.type == Type::Object) return "[type Object]";
+  return primitiveToString(p, version);
+}
+
+Object* Vm::toObject(const Value& v) {
+  switch (v.type) {
+    case Type::Object: return v.obj;
+    case Type::String: {
+      Object* o = newObject(stringProto);
+      o->kind = Kind::String;
+      o->primitive = v;
+      return o;
+    }
+    case Type::Number: {
+      Object* o = newObject(numberProto);
+      o->kind = Kind::Number;
+      o->primitive = v;
+      return o;
+    }
+    case Type::Boolean: {
+      Object* o = newObject(booleanProto);
+      o->kind = Kind::Boolean;
+      o->primitive = v;
+      return o;
+    }
+    default: return nullptr;
+  }
+}
+
+std::string Vm::typeOf(const Value& v) {
+  if (v.type != Type::Object) return primitiveTypeName(v.type);
+  switch (v.obj->kind) {
+    case Kind::Function: return "function";
+    case Kind::Clip: {
+      auto* c = static_cast<ClipObject*>(v.obj);
+      if (c->display && !dynamic_cast<MovieClip*>(c->display)) {
+        // Buttons and text fields are objects to typeof.
+        return "object";
+      }
+      return "movieclip";
+    }
+    default: return "object";
+  }
+}
+
+bool Vm::instanceOf(Object* o, Object* ctor) {
+  if (!o || !ctor) return false;
+  Value protoV = get(ctor, "prototype");
+  if (protoV.type != Type::Object) return false;
+  Object* proto = protoV.obj;
+  int depth = 0;
+  for (Object* cur = o->proto; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth) {
+    if (cur == proto) return true;
+    // Interfaces the classes along the chain implement.
+    Value c = get(cur, "constructor");
+    std::vector<Object*> pending;
+    if (c.type == Type::Object) pending.push_back(c.obj);
+    Value c2 = get(cur, "__constructor__");
+    if (c2.type == Type::Object) pending.push_back(c2.obj);
+    for (size_t i = 0; i < pending.size() && i < 64; ++i) {
+      for (Object* iface : pending[i]->interfaces) {
+        if (iface == ctor) return true;
+        pending.push_back(iface);
+      }
+    }
+  }
+  return false;
+}
+
+bool Vm::strictEquals(const Value& a, const Value& b) {
+  if (a.type != b.type) return false;
+  switch (a.type) {
+    case Type::Undefined:
+    case Type::Null: return true;
+    case Type::Boolean:
+    case Type::Number: return a.num == b.num;
+    case Type::String: return a.str == b.str;
+    case Type::Object: return a.obj == b.obj;
+  }
+  return false;
+}
+
+bool Vm::looseEquals(const Value& a, const Value& b) {
+  if (a.type == b.type) return strictEquals(a, b);
+  if (a.isNullish() && b.isNullish()) return true;
+  if (a.isNullish() || b.isNullish()) return false;
+  if (a.type == Type::Number && b.type == Type::String) return a.num == stringToNumber(b.str, version);
+  if (a.type == Type::String && b.type == Type::Number) return stringToNumber(a.str, version) == b.num;
+  if (a.type == Type::Boolean) return looseEquals(Value(a.num), b);
+  if (b.type == Type::Boolean) return looseEquals(a, Value(b.num));
+  if (b.type == Type::Object && (a.type == Type::Number || a.type == Type::String)) {
+    Value p = toPrimitive(b);
+    if (p.type == Type::Object) return false;
+    return looseEquals(a, p);
+  }
+  if (a.type == Type::Object && (b.type == Type::Number || b.type == Type::String)) {
+    Value p = toPrimitive(a);
+    if (p.type == Type::Object) return false;
+    return looseEquals(p, b);
+  }
+  return false;
+}
+
+Value Vm::lessThan(const Value& a, const Value& b) {
+  Value pa = toPrimitive(a), pb = toPrimitive(b);
+  if (pa.type == Type::String && pb.type == Type::String) return Value(pa.str < pb.str);
+  double x = toNumber(pa), y = toNumber(pb);
+  if (std::isnan(x) || std::isnan(y)) return {};
+  return Value(x < y);
+}
+
+// ---- Calls ----
+
+Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Object* home) {
+  if (fnv.type != Type::Object || fnv.obj->kind != Kind::Function) return {};
+  auto* fn = static_cast<Function*>(fnv.obj);
+  if (callDepth >= kMaxCallDepth) throw ScriptAbort{"256 levels of recursion were exceeded"};
+  struct Depth {
+    int& d;
+    explicit Depth(int& x) : d(x) { ++d; }
+    ~Depth() { --d; }
+  } depthGuard(callDepth);
+  if (fn->native) {
+    Value s = self;
+    return fn->native(*this, s, args);
+  }
+  Activation a(*this);
+  a.callee = fn;
+  a.pool = fn->pool;
+  a.base = fn->clip;
+  a.target = fn->clip;
+  a.frameScope = false;
+  a.home = home;
+  a.self = self;
+  if (a.self.isNullish()) a.self = fn->clip ? Value(static_cast<Object*>(fn->clip)) : Value();
+  Object* localsObj = make<Object>();
+  localsObj->kind = Kind::Activation;
+  a.locals = localsObj;
+  a.scope = fn->scope;
+  a.scope.push_back(localsObj);
+  ArrayObject* argumentsObj = newArray(args);
+  defineOwn(argumentsObj, "callee", Value(static_cast<Object*>(fn)), kDontEnum);
+  defineOwn(argumentsObj, "caller", Value::null(), kDontEnum);
+  a.arguments = argumentsObj;
+  Object* superObj = nullptr;
+  auto makeSuper = [&]() -> Object* {
+    if (superObj) return superObj;
+    auto* s = make<SuperObject>();
+    s->self = self.type == Type::Object ? self.obj : nullptr;
+    s->home = home ? home : (s->self ? s->self->proto : nullptr);
+    superObj = s;
+    return s;
+  };
+  if (!fn->v2) {
+    for (size_t i = 0; i < fn->params.size(); ++i)
+      defineOwn(localsObj, fn->params[i].name, i < args.size() ? args[i] : Value());
+    defineOwn(localsObj, "arguments", Value(static_cast<Object*>(argumentsObj)));
+    defineOwn(localsObj, "super", Value(makeSuper()));
+  } else {
+    a.regs.resize(size_t(fn->regCount) + 1);
+    uint16_t f = fn->flags2;
+    size_t r = 1;
+    auto reg = [&](const Value& v) {
+      if (r < a.regs.size()) a.regs[r] = v;
+      ++r;
+    };
+    if (f & 0x01) reg(a.self);
+    if (!(f & 0x02) && !(f & 0x01)) defineOwn(localsObj, "this", a.self);
+    if (f & 0x04) reg(Value(static_cast<Object*>(argumentsObj)));
+    else if (!(f & 0x08)) defineOwn(localsObj, "arguments", Value(static_cast<Object*>(argumentsObj)));
+    if (f & 0x10) reg(Value(makeSuper()));
+    else if (!(f & 0x20)) defineOwn(localsObj, "super", Value(makeSuper()));
+    if (f & 0x40) reg(Value(static_cast<Object*>(clipObject(root_))));
+    if (f & 0x80) {
+      DisplayObject* p = fn->clip && fn->clip->display ? parentOf(*fn->clip->display) : nullptr;
+      reg(p ? Value(static_cast<Object*>(clipObject(*p))) : Value());
+    }
+    if (f & 0x100) reg(Value(global_));
+    for (size_t i = 0; i < fn->params.size(); ++i) {
+      Value v = i < args.size() ? args[i] : Value();
+      if (fn->params[i].reg && fn->params[i].reg < a.regs.size()) a.regs[fn->params[i].reg] = v;
+      else defineOwn(localsObj, fn->params[i].name, v);
+    }
+  }
+  if (a.regs.size() < 4) a.regs.resize(4);
+  return execute(a, fn->code);
+}
+
+Value Vm::construct(const Value& fnv, std::vector<Value> args) {
+  if (fnv.type != Type::Object || fnv.obj->kind != Kind::Function) return {};
+  auto* fn = static_cast<Function*>(fnv.obj);
+  if (fn->nativeConstruct) {
+    Value self;
+    Value made = fn->nativeConstruct(*this, self, args);
+    if (made.type == Type::Object) {
+      Value protoV = get(fn, "prototype");
+      // A subclass made with `new` keeps its own prototype chain.
+      if (protoV.type == Type::Object && made.obj->proto != protoV.obj) made.obj->proto = protoV.obj;
+    }
+    return made;
+  }
+  Object* o = make<Object>();
+  Value protoV = get(fn, "prototype");
+  o->proto = protoV.type == Type::Object ? protoV.obj : objectProto;
+  defineOwn(o, "__constructor__", fnv, kDontEnum);
+  if (version < 6) defineOwn(o, "constructor", fnv, kDontEnum);
+  call(fnv, Value(o), std::move(args), o->proto);
+  return Value(o);
+}
+
+Value Vm::callMethod(const Value& target, const std::string& name, std::vector<Value> args) {
+  Value fn;
+  Object* holder = nullptr;
+  if (target.type == Type::Object) {
+    bool found;
+    fn = lookup(target.obj, name, &found, &holder, target);
+  } else {
+    fn = getValue(target, name);
+  }
+  return call(fn, target, std::move(args), holder);
+}
+
+// ---- Collection ----
+
+void markObject(Vm& vm, Object* o) {
+  if (!o || o->marked) return;
+  o->marked = true;
+  vm.markStack_.push_back(o);
+}
+
+void Vm::mark(Object* o) { markObject(*this, o); }
+
+void Vm::collectGarbage() {
+  for (Object* o : heap_) o->marked = false;
+  mark(global_);
+  for (Object* p : {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto, dateProto,
+                    clipProto, buttonProto, textFieldProto, errorProto})
+    mark(p);
+  for (ClipObject* c : clips_)
+    if (c->display) mark(c);
+  for (const Timer& t : timers) {
+    markValue(t.target);
+    for (const Value& v : t.args) markValue(v);
+  }
+  while (!markStack_.empty()) {
+    Object* o = markStack_.back();
+    markStack_.pop_back();
+    mark(o->proto);
+    markValue(o->primitive);
+    for (const Property& p : o->props) {
+      markValue(p.value);
+      mark(p.getter);
+      mark(p.setter);
+    }
+    for (auto& [k, w] : o->watches) {
+      mark(w.callback);
+      markValue(w.userData);
+    }
+    for (Object* i : o->interfaces) mark(i);
+    o->markChildren(*this);
+  }
+  size_t kept = 0;
+  for (Object* o : heap_) {
+    if (o->marked) heap_[kept++] = o;
+    else delete o;
+  }
+  heap_.resize(kept);
+}
+
+}  // namespace vorlo::player::avm1
