@@ -126,8 +126,11 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   if (nesting_ > kMaxDrawNesting) return;
   Matrix m = parent * object.matrix;
   ColorTransform cx = maskMode_ ? ColorTransform{} : parentCx * object.colorTransform;
-  bool blends = object.blendMode != BlendMode::Normal && object.blendMode != BlendMode::Layer;
-  bool layered = !maskMode_ && (blends || !object.filters.empty());
+  // Alpha and erase change the alpha of an ancestor's layer; without one they would change the
+  // opaque stage's alpha, which shows nothing.
+  BlendMode mode = object.blendMode;
+  if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && layerDepth_ == 0 && !maskMode_) return;
+  bool layered = !maskMode_ && (mode != BlendMode::Normal || !object.filters.empty());
   if (!layered) {
     ++nesting_;
     drawContent(object, m, cx);
@@ -158,13 +161,27 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   Surface layer(area.x1 - area.x0, area.y1 - area.y0);
   Target saved = target_;
   target_ = {&layer, area.x0, area.y0};
+  // The object's alpha fades the finished layer as a whole, not each of its parts.
+  ColorTransform inner = cx;
+  double alpha = std::clamp(cx.aMult / 256.0, 0.0, 1.0);
+  inner.aMult = 256;
   ++nesting_;
-  drawContent(object, m, cx);
+  ++layerDepth_;
+  drawContent(object, m, inner);
+  --layerDepth_;
   --nesting_;
   target_ = saved;
   for (const Filter& f : object.filters) applyFilter(layer, f, stageScaleX_, stageScaleY_, quality_);
+  if (alpha < 1) {
+    uint32_t k = uint32_t(alpha * 256 + 0.5);
+    for (uint32_t& px : layer.pixels) {
+      uint32_t rb = (px & 0x00FF00FFu) * k >> 8 & 0x00FF00FFu;
+      uint32_t ag = (px >> 8 & 0x00FF00FFu) * k & 0xFF00FF00u;
+      px = ag | rb;
+    }
+  }
   compositeLayer(*target_.surface, layer, area.x0 - target_.originX, area.y0 - target_.originY,
-                 object.blendMode);
+                 mode == BlendMode::Layer ? BlendMode::Normal : mode);
 }
 
 void Painter::drawContent(const DisplayObject& object, const Matrix& m, const ColorTransform& cx) {

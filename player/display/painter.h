@@ -40,6 +40,7 @@ class Painter {
   static constexpr int kMaxDrawNesting = 200;
   bool maskMode_ = false;
   int nesting_ = 0;
+  int layerDepth_ = 0;  // layers being drawn into, for the blend modes that need one
   Matrix toPixels_;
   ColorTransform cx_;
   class MovieBitmaps : public BitmapLibrary {
