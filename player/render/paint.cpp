@@ -30,24 +30,94 @@ const LinearTables& linearTables() {
   return tables;
 }
 
-// Position (in 1/256 of the gradient) -> clamped table index for each spread mode.
-inline int spreadIndex(double t, SpreadMode spread) {
-  // t in units of the gradient length; NaN and huge values land on a defined index.
-  if (!(t > -1e6 && t < 1e6)) t = 0;
-  int i = int(std::floor(t * 256.0));
-  switch (spread) {
-    case SpreadMode::Repeat:
-      i &= 255;
-      break;
-    case SpreadMode::Reflect:
-      i &= 511;
-      if (i > 255) i = 511 - i;
-      break;
-    default:
-      i = std::clamp(i, 0, 255);
+// Table index (0..255) for a position in 1/256 of the gradient under each spread mode.
+template <SpreadMode S>
+inline int spreadOf(int i) {
+  if constexpr (S == SpreadMode::Repeat) {
+    return i & 255;
+  } else if constexpr (S == SpreadMode::Reflect) {
+    i &= 511;
+    return i > 255 ? 511 - i : i;
+  } else {
+    return i < 0 ? 0 : i > 255 ? 255 : i;
   }
-  return i;
 }
+
+// Position t in units of the gradient's length -> table index; NaN and huge values land on a
+// defined index.
+template <SpreadMode S>
+inline int spreadIndex(double t) {
+  if (!(t > -1e6 && t < 1e6)) t = 0;
+  return spreadOf<S>(int(std::floor(t * 256.0)));
+}
+
+template <SpreadMode S>
+void linearRun(double t0, double dt, int len, const GradientTable& table, uint32_t* out) {
+  double t1 = t0 + dt * len;
+  if (t0 > -64 && t0 < 64 && t1 > -64 && t1 < 64) {
+    // Fixed point (16 fraction bits of a table step) along the row: exact integers, same bits
+    // in every build.
+    int32_t pos = int32_t(std::floor(t0 * 256.0 * 65536.0));
+    int32_t step = int32_t(std::floor(dt * 256.0 * 65536.0 + 0.5));
+    for (int i = 0; i < len; ++i, pos += step) out[i] = table[size_t(spreadOf<S>(pos >> 16))];
+    return;
+  }
+  for (int i = 0; i < len; ++i) out[i] = table[size_t(spreadIndex<S>(t0 + dt * i))];
+}
+
+template <SpreadMode S>
+void radialRun(double gx, double gy, double ax, double ay, int len, const GradientTable& table, uint32_t* out) {
+  for (int i = 0; i < len; ++i) {
+    double u = gx + ax * i, v = gy + ay * i;
+    out[i] = table[size_t(spreadIndex<S>(std::sqrt(u * u + v * v)))];
+  }
+}
+
+template <SpreadMode S>
+void focalRun(double gx, double gy, double ax, double ay, double f, int len, const GradientTable& table,
+              uint32_t* out) {
+  // The focus F sits on the x axis; a point P lies at t = |P - F| / |Q - F| where Q is where the
+  // ray from F through P leaves the unit circle.
+  double c = f * f - 1;  // |F|^2 - 1 < 0
+  for (int i = 0; i < len; ++i) {
+    double dx = gx + ax * i - f, dy = gy + ay * i;
+    double dd = dx * dx + dy * dy;
+    double t = 0;
+    if (dd > 0) {
+      double fd = f * dx;
+      double s = (-fd + std::sqrt(fd * fd - dd * c)) / dd;  // F + s*d is on the circle
+      t = 1 / s;
+    }
+    out[i] = table[size_t(spreadIndex<S>(t))];
+  }
+}
+
+template <template <SpreadMode> class Run, class... Args>
+void bySpread(SpreadMode s, Args&&... args) {
+  switch (s) {
+    case SpreadMode::Repeat:
+      return Run<SpreadMode::Repeat>::go(args...);
+    case SpreadMode::Reflect:
+      return Run<SpreadMode::Reflect>::go(args...);
+    default:
+      return Run<SpreadMode::Pad>::go(args...);
+  }
+}
+template <SpreadMode S>
+struct LinearRun {
+  template <class... A>
+  static void go(A&&... a) { linearRun<S>(a...); }
+};
+template <SpreadMode S>
+struct RadialRun {
+  template <class... A>
+  static void go(A&&... a) { radialRun<S>(a...); }
+};
+template <SpreadMode S>
+struct FocalRun {
+  template <class... A>
+  static void go(A&&... a) { focalRun<S>(a...); }
+};
 
 inline int clampInt(double v) {
   if (!(v > -1e9)) return -1000000000;
@@ -196,36 +266,19 @@ void Paint::fill(int x, int y, int len, uint32_t* out) const {
     case Kind::Linear: {
       // t = (gx + 1) / 2 moves by a constant step along the row.
       double gx = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
-      double t0 = (gx + 1) * 0.5, dt = inverse.a * 0.5;
-      for (int i = 0; i < len; ++i) out[i] = table[size_t(spreadIndex(t0 + dt * i, spread))];
+      bySpread<LinearRun>(spread, (gx + 1) * 0.5, inverse.a * 0.5, len, table, out);
       return;
     }
     case Kind::Radial: {
       double gx = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
       double gy = inverse.b * cx0 + inverse.d * cy0 + inverse.ty;
-      for (int i = 0; i < len; ++i) {
-        double u = gx + inverse.a * i, v = gy + inverse.b * i;
-        out[i] = table[size_t(spreadIndex(std::sqrt(u * u + v * v), spread))];
-      }
+      bySpread<RadialRun>(spread, gx, gy, inverse.a, inverse.b, len, table, out);
       return;
     }
     case Kind::Focal: {
-      // The focus F sits on the x axis; a point P lies at t = |P - F| / |Q - F| where Q is where
-      // the ray from F through P leaves the unit circle.
       double gx = inverse.a * cx0 + inverse.c * cy0 + inverse.tx;
       double gy = inverse.b * cx0 + inverse.d * cy0 + inverse.ty;
-      double f = focal, c = f * f - 1;  // |F|^2 - 1 < 0
-      for (int i = 0; i < len; ++i) {
-        double dx = gx + inverse.a * i - f, dy = gy + inverse.b * i;
-        double dd = dx * dx + dy * dy;
-        double t = 0;
-        if (dd > 0) {
-          double fd = f * dx;
-          double s = (-fd + std::sqrt(fd * fd - dd * c)) / dd;  // F + s*d is on the circle
-          t = 1 / s;
-        }
-        out[i] = table[size_t(spreadIndex(t, spread))];
-      }
+      bySpread<FocalRun>(spread, gx, gy, inverse.a, inverse.b, focal, len, table, out);
       return;
     }
     case Kind::Bitmap: {

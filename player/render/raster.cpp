@@ -189,7 +189,10 @@ inline void paintSpan(uint32_t* d, const uint32_t* colors, const uint8_t* covers
         d[i] = c == 255 ? colors[i] : px::over(d[i], px::scale(colors[i], c));
       }
     } else {
-      for (int i = 0; i < len; ++i) d[i] = px::over(d[i], px::scale(colors[i], covers[i]));
+      for (int i = 0; i < len; ++i) {
+        uint32_t c = covers[i], src = colors[i];
+        d[i] = px::over(d[i], c == 255 ? src : px::scale(src, c));
+      }
     }
     return;
   }
@@ -400,8 +403,8 @@ void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, c
     out.push_back(b);
     return;
   }
-  double turn = std::acos(std::clamp(dt, -1.0, 1.0));  // 0..pi
   if (st.join == JoinStyle::Round) {
+    double turn = std::atan2(std::fabs(cr), dt);  // 0..pi
     double dir = std::fabs(cr) < 1e-9 ? -side : (cr > 0 ? 1 : -1);
     arc(out, v, o1, dir * turn, h, st.tolerance);
     return;
@@ -410,7 +413,7 @@ void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, c
   if (st.join == JoinStyle::Miter && std::fabs(cr) >= 1e-9) {
     // The tip lies h / cos(turn/2) out along the bisector; past the limit it is cut off there.
     Vec m = unit({o1.x + o2.x, o1.y + o2.y});
-    double half = std::cos(turn / 2);
+    double half = std::sqrt(std::max(0.0, (1 + dt) / 2));  // cos(turn / 2)
     double tip = h / half;
     double limit = std::max(st.miterLimit, 0.0) * h;
     double base = h * half;  // how far a and b already are along m
