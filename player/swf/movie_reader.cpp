@@ -373,12 +373,12 @@ void ReadContext::warn(std::string text) {
 }
 
 bool ReadContext::charge(size_t bytes, const char* what) {
-  if (bytes <= ReadLimits::kMaxDecodedBytes - spent_) {
+  if (bytes <= budget_ - spent_) {
     spent_ += bytes;
     return true;
   }
-  warn(std::string("the movie's decoded data passed ") + num(uint32_t(ReadLimits::kMaxDecodedBytes >> 20)) +
-       " MiB: " + what + " left out");
+  warn(std::string("the movie's decoded data passed ") + num(uint32_t(budget_ >> 20)) + " MiB: " + what +
+       " left out");
   return false;
 }
 
@@ -426,6 +426,10 @@ BlendMode blendModeFromByte(uint8_t b) {
 }
 
 std::unique_ptr<Movie> readMovie(std::span<const uint8_t> bytes, std::string* error) {
+  return readMovieWithBudget(bytes, error, ReadLimits::kMaxDecodedBytes);
+}
+
+std::unique_ptr<Movie> readMovieWithBudget(std::span<const uint8_t> bytes, std::string* error, size_t decodedBudget) {
   auto fail = [&](const char* why) -> std::unique_ptr<Movie> {
     if (error) *error = why;
     return nullptr;
@@ -439,7 +443,7 @@ std::unique_ptr<Movie> readMovie(std::span<const uint8_t> bytes, std::string* er
   h.signature = sig;
   h.version = bytes[3];
   h.fileLength = uint32_t(bytes[4]) | uint32_t(bytes[5]) << 8 | uint32_t(bytes[6]) << 16 | uint32_t(bytes[7]) << 24;
-  ReadContext ctx(*movie);
+  ReadContext ctx(*movie, decodedBudget);
 
   std::vector<uint8_t> inflated;
   std::span<const uint8_t> body;

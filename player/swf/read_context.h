@@ -32,7 +32,7 @@ struct ReadLimits {
 
 class ReadContext {
  public:
-  ReadContext(Movie& movie) : movie_(movie) {}
+  ReadContext(Movie& movie, size_t budget = ReadLimits::kMaxDecodedBytes) : movie_(movie), budget_(budget) {}
 
   Movie& movie() { return movie_; }
   uint8_t version() const { return movie_.header.version; }
@@ -61,6 +61,7 @@ class ReadContext {
 
  private:
   Movie& movie_;
+  size_t budget_;
   size_t spent_ = 0;
   size_t warningsLeftOut_ = 0;
 };
@@ -83,5 +84,8 @@ BlendMode blendModeFromByte(uint8_t b);
 // the initial tables). `withStyles` is false for glyphs, which have no style tables.
 bool readShapeRecords(ReadContext& ctx, SwfReader& r, int shapeVersion, bool withStyles,
                       std::vector<StyleGroup>& groups);
+
+// readMovie with a smaller budget of decoded memory (tests of the refusal).
+std::unique_ptr<Movie> readMovieWithBudget(std::span<const uint8_t> bytes, std::string* error, size_t decodedBudget);
 
 }  // namespace vorlo::player

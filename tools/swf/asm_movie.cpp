@@ -284,12 +284,12 @@ bool assembleMovieTag(AsmContext& ctx, const Statement& s, TagList& out) {
   if (k == "fileattributes") {
     Args a(s);
     uint32_t v = 0;
-    if (auto n = a.optionalPositional()) v = uint32_t(parseInt(*n, 0, 0xFFFFFFFFll));
     if (a.flag("directblit")) v |= 0x40;
     if (a.flag("gpu")) v |= 0x20;
     if (a.flag("metadata")) v |= 0x10;
     if (a.flag("as3")) v |= 0x08;
     if (a.flag("network")) v |= 0x01;
+    if (auto n = a.optionalPositional()) v |= uint32_t(parseInt(*n, 0, 0xFFFFFFFFll));
     a.finish();
     w.u32(v);
     out.add(tag::FileAttributes, w.bytes);
