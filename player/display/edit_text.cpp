@@ -226,8 +226,19 @@ const Glyph* glyphFor(const Font& font, char16_t code) {
 
 void EditTextObject::paint(Painter& painter) const {
   const Matrix& m = painter.toPixels();
-  if (background) painter.fillRect(field_.bounds, backgroundColor, m);
-  if (border) painter.strokeRect(field_.bounds, borderColor, m);
+  if (m.b == 0 && m.c == 0) {
+    // Unrotated fields sit on whole pixels: the border is a one-pixel line through the centres of
+    // the first and the last pixel the bounds touch, and the background fills what it encloses.
+    Rect px = m.apply(field_.bounds);
+    double x0 = std::round(px.xMin), y0 = std::round(px.yMin), x1 = std::round(px.xMax), y1 = std::round(px.yMax);
+    Matrix pixels = Matrix::scale(0.05, 0.05);
+    if (background) painter.fillRect(Rect{x0 * 20, y0 * 20, x1 * 20 + 20, y1 * 20 + 20}, backgroundColor, pixels);
+    if (border)
+      painter.strokeRect(Rect{x0 * 20 + 10, y0 * 20 + 10, x1 * 20 + 10, y1 * 20 + 10}, borderColor, pixels);
+  } else {
+    if (background) painter.fillRect(field_.bounds, backgroundColor, m);
+    if (border) painter.strokeRect(field_.bounds, borderColor, m);
+  }
 
   const Font* embedded = field_.fontId ? movie_.find<Font>(*field_.fontId) : nullptr;
   TextRun base;
