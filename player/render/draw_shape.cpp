@@ -18,7 +18,10 @@ bool finiteMatrix(const Matrix& m) {
          std::isfinite(m.tx) && std::isfinite(m.ty);
 }
 
-double tolerance(Quality q) { return q == Quality::High ? 0.1 : q == Quality::Medium ? 0.2 : 0.4; }
+// How far (in pixels) flattened curves may stray from the true ones. Fills keep close (their
+// area shows); a stroke's edges are blurred by its own width and may stray a little more.
+double fillTolerance(Quality q) { return q == Quality::High ? 0.1 : q == Quality::Medium ? 0.2 : 0.4; }
+double strokeTolerance(Quality q) { return q == Quality::High ? 0.2 : q == Quality::Medium ? 0.3 : 0.5; }
 
 // AGG keeps style numbers in 16 signed bits; styles beyond that are not drawn.
 int styleIndex(uint16_t oneBased, size_t count) {
@@ -179,10 +182,9 @@ void drawShape(Surface& target, const Shape& shape, const ShapeDraw& how) {
     clip.y1 = std::min(clip.y1, how.clip->y1);
   }
   if (clip.empty() || !finiteMatrix(how.toPixels)) return;
-  double tol = tolerance(how.quality);
   for (const StyleGroup& g : shape.groups) {
-    drawFills(target, g, shape, how, clip, tol);
-    drawStrokes(target, g, how, clip, tol);
+    drawFills(target, g, shape, how, clip, fillTolerance(how.quality));
+    drawStrokes(target, g, how, clip, strokeTolerance(how.quality));
   }
 }
 

@@ -403,6 +403,14 @@ void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, c
     out.push_back(b);
     return;
   }
+  // A slight bend (between the flat pieces of a curve) needs no join shape: round, miter and
+  // bevel differ there by less than the flattening tolerance.
+  double halfCos = std::sqrt(std::max(0.0, (1 + dt) / 2));  // cos(turn / 2)
+  if (h * (1 - halfCos) < st.tolerance * 0.5 && dt > 0) {
+    out.push_back(a);
+    out.push_back(b);
+    return;
+  }
   if (st.join == JoinStyle::Round) {
     double turn = std::atan2(std::fabs(cr), dt);  // 0..pi
     double dir = std::fabs(cr) < 1e-9 ? -side : (cr > 0 ? 1 : -1);
@@ -413,7 +421,7 @@ void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, c
   if (st.join == JoinStyle::Miter && std::fabs(cr) >= 1e-9) {
     // The tip lies h / cos(turn/2) out along the bisector; past the limit it is cut off there.
     Vec m = unit({o1.x + o2.x, o1.y + o2.y});
-    double half = std::sqrt(std::max(0.0, (1 + dt) / 2));  // cos(turn / 2)
+    double half = halfCos;
     double tip = h / half;
     double limit = std::max(st.miterLimit, 0.0) * h;
     double base = h * half;  // how far a and b already are along m
