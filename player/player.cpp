@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/avm1/vm.h"
+#include "player/display/edit_text.h"
 #include "player/display/painter.h"
 #include "player/swf/tag_codes.h"
 
@@ -30,6 +31,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   initDone_.clear();
   quit_ = false;
   frames_ = 0;
+  instanceCount_ = 0;
   movie_ = readMovie(bytes, error);
   if (!movie_) return false;
   stage_.movie = movie_.get();
@@ -124,6 +126,10 @@ const PlaceObject* placementOf(MovieClip& parent, DisplayObject& object, int dep
 }  // namespace
 
 void Player::initNewClips(DisplayObject& object, DisplayObject* parent, int depth) {
+  // Objects that scripts can reach get a name when placed without one ("instance1", ...).
+  if (parent && object.name.empty() &&
+      (object.children() || dynamic_cast<EditTextObject*>(&object)))
+    object.name = "instance" + std::to_string(++instanceCount_);
   if (dynamic_cast<MovieClip*>(&object)) {
     avm1::ClipObject* c = vm_->clipObject(object);
     if (!c->initialized) {

@@ -80,6 +80,7 @@ class Player {
   std::function<void(const std::string&, const std::string&)> fsCommandHandler_;
   bool quit_ = false;
   long frames_ = 0;
+  int instanceCount_ = 0;
 };
 
 }  // namespace vorlo::player

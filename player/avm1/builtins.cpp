@@ -207,7 +207,8 @@ Value objectConstruct(Vm& vm, Value& self, std::vector<Value>& args) { return ob
 
 Value objHasOwnProperty(Vm& vm, Value& self, std::vector<Value>& args) {
   if (!self.isObject() || args.empty()) return Value(false);
-  return Value(vm.hasOwn(self.obj, vm.toString(args[0])));
+  std::string name = vm.toString(args[0]);
+  return Value(!name.empty() && vm.hasOwn(self.obj, name));
 }
 Value objIsPropertyEnumerable(Vm& vm, Value& self, std::vector<Value>& args) {
   if (!self.isObject() || args.empty()) return Value(false);
@@ -497,9 +498,7 @@ Value stringConstruct(Vm& vm, Value&, std::vector<Value>& args) {
 Value stringToString(Vm& vm, Value& self, std::vector<Value>&) { return Value(thisString(vm, self)); }
 Value stringCharAt(Vm& vm, Value& self, std::vector<Value>& args) {
   std::u16string s = toUtf16(thisString(vm, self));
-  double i = vm.toNumber(arg(args, 0));
-  if (std::isnan(i)) i = 0;
-  i = std::trunc(i);
+  double i = double(toInt32(vm.toNumber(arg(args, 0))));
   if (i < 0 || i >= double(s.size())) return Value("");
   return Value(toUtf8(s.substr(size_t(i), 1)));
 }
@@ -611,7 +610,11 @@ Value stringToUpper(Vm& vm, Value& self, std::vector<Value>&) {
 }
 Value stringFromCharCode(Vm& vm, Value&, std::vector<Value>& args) {
   std::u16string s;
-  for (Value& v : args) s += char16_t(toUint32(vm.toNumber(v)) & 0xFFFF);
+  for (Value& v : args) {
+    char16_t c = char16_t(toUint32(vm.toNumber(v)) & 0xFFFF);
+    if (c == 0) break;  // text ends at a NUL
+    s += c;
+  }
   return Value(toUtf8(s));
 }
 
@@ -978,7 +981,7 @@ void Vm::installBuiltins() {
   objectProto = make<Object>();
   functionProto = make<Object>();
   functionProto->proto = objectProto;
-  global_ = newObject();
+  global_ = make<Object>();  // bare: no prototype, so no toString or valueOf
 
   Function* objectCtor = makeClass(*this, global_, "Object", objectCall, objectConstruct, objectProto);
   method(*this, objectProto, "hasOwnProperty", objHasOwnProperty);

@@ -466,7 +466,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x0B:
       case 0x0C:
       case 0x0D: {
-        double b = num(pop()), x = num(pop());
+        Value bv = pop(), xv = pop();
+        double x = num(xv), b = num(bv);
         double res = op == 0x0A ? x + b : op == 0x0B ? x - b : op == 0x0C ? x * b : 0;
         if (op == 0x0D) {
           if (b == 0 && vm_.version < 5) {
@@ -479,29 +480,33 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x0E: {
-        Value b = pop(), x = pop();
-        if (vm_.version < 5) pushBool(num(x) == num(b));
-        else pushBool(num(x) == num(b));
+        Value bv = pop(), xv = pop();
+        double x = num(xv), b = num(bv);
+        pushBool(x == b);
         break;
       }
       case 0x0F: {
-        double b = num(pop()), x = num(pop());
+        Value bv = pop(), xv = pop();
+        double x = num(xv), b = num(bv);
         pushBool(x < b);
         break;
       }
       case 0x10: {
         Value b = pop(), x = pop();
-        pushBool(vm_.toBool(x) && vm_.toBool(b));
+        bool xb = vm_.toBool(x), bb = vm_.toBool(b);
+        pushBool(xb && bb);
         break;
       }
       case 0x11: {
         Value b = pop(), x = pop();
-        pushBool(vm_.toBool(x) || vm_.toBool(b));
+        bool xb = vm_.toBool(x), bb = vm_.toBool(b);
+        pushBool(xb || bb);
         break;
       }
       case 0x12: pushBool(!vm_.toBool(pop())); break;
       case 0x13: {
-        std::string b = str(pop()), x = str(pop());
+        Value bv = pop(), xv = pop();
+        std::string x = str(xv), b = str(bv);
         pushBool(x == b);
         break;
       }
@@ -557,7 +562,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x21: {
-        std::string b = str(pop()), x = str(pop());
+        Value bv = pop(), xv = pop();
+        std::string x = str(xv), b = str(bv);
         if (x.size() + b.size() > Vm::kMaxString) throw ScriptAbort{"a string grew beyond its limit"};
         push(Value(x + b));
         break;
@@ -619,13 +625,15 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       }
       case 0x28: break;
       case 0x29: {
-        std::string b = str(pop()), x = str(pop());
-        pushBool(x < b);
+        Value bv = pop(), xv = pop();
+        std::string x = str(xv), b = str(bv);
+        pushBool(toUtf16(x) < toUtf16(b));
         break;
       }
       case 0x68: {
-        std::string b = str(pop()), x = str(pop());
-        pushBool(x > b);
+        Value bv = pop(), xv = pop();
+        std::string x = str(xv), b = str(bv);
+        pushBool(toUtf16(x) > toUtf16(b));
         break;
       }
       case 0x30: {
@@ -723,7 +731,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         size_t count = std::isfinite(n) && n > 0 ? size_t(std::min(n, double(a_.stack.size()))) : 0;
         for (size_t i = 0; i < count; ++i) args.push_back(pop());
         Value fn = getVariable(name);
-        push(vm_.call(fn, Value(), std::move(args)));
+        ClipObject* self = currentClip();
+        push(vm_.call(fn, self ? Value(static_cast<Object*>(self)) : Value(), std::move(args)));
         break;
       }
       case 0x52:
@@ -771,7 +780,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         return f;
       }
       case 0x3F: {
-        double b = num(pop()), x = num(pop());
+        Value bv = pop(), xv = pop();
+        double x = num(xv), b = num(bv);
         push(Value(std::fmod(x, b)));
         break;
       }
@@ -829,7 +839,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x47: {
-        Value b = vm_.toPrimitive(pop()), x = vm_.toPrimitive(pop());
+        Value bv = pop(), xv = pop();
+        Value x = vm_.toPrimitive(xv), b = vm_.toPrimitive(bv);
         if (x.isString() || b.isString()) {
           std::string s = str(x) + str(b);
           if (s.size() > Vm::kMaxString) throw ScriptAbort{"a string grew beyond its limit"};
@@ -898,7 +909,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x63:
       case 0x64:
       case 0x65: {
-        double b = num(pop()), x = num(pop());
+        Value bv = pop(), xv = pop();
+        double x = num(xv), b = num(bv);
         int32_t ib = toInt32(b), ix = toInt32(x);
         double res = 0;
         switch (op) {
@@ -1011,6 +1023,12 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
 }  // namespace
 
 Value execute(Activation& a, const Code& code) {
+  struct Base {
+    Vm& vm;
+    ClipObject* saved;
+    Base(Vm& v, ClipObject* now) : vm(v), saved(v.runningBase) { v.runningBase = now; }
+    ~Base() { vm.runningBase = saved; }
+  } base(a.vm, a.base);
   Interpreter in(a);
   try {
     Flow f = in.run(code, code.begin, code.end);

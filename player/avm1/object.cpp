@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "player/avm1/text.h"
 #include "player/avm1/vm.h"
 
 namespace vorlo::player::avm1 {
@@ -273,6 +274,7 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
 
 bool Vm::hasOwn(Object* o, const std::string& name) {
   if (!o) return false;
+  if (key(name) == "__proto__") return o->proto != nullptr;
   if (o->hasSpecial(*this, name)) return true;
   Property* p = o->own(key(name));
   return p && p->minVersion <= version;
@@ -332,22 +334,18 @@ std::vector<std::string> Vm::enumerate(Object* o) {
 
 Value Vm::toPrimitive(const Value& v, bool preferString) {
   if (v.type != Type::Object) return v;
+  // The reference player asks valueOf only: an object without one is undefined, and one that
+  // answers with an object stays that object (which then counts as NaN, or as its text where
+  // a string is wanted).
   Object* o = v.obj;
-  if (o->kind == Kind::Clip && !preferString) {
-    // Clips have no valueOf of their own; their value is their path.
+  if (preferString) {
+    Value fn = get(o, "toString");
+    if (fn.type == Type::Object && fn.obj->kind == Kind::Function) return call(fn, v, {});
+    return Value("[type Object]");
   }
-  const char* first = preferString ? "toString" : "valueOf";
-  const char* second = preferString ? "valueOf" : "toString";
-  for (const char* name : {first, second}) {
-    Value fn = get(o, name);
-    if (fn.type == Type::Object && fn.obj->kind == Kind::Function) {
-      Value r = call(fn, v, {});
-      if (r.type != Type::Object) return r;
-      if (std::string(name) == "toString") return r;
-    }
-  }
-  if (o->kind == Kind::Function) return Value("[type Function]");
-  return Value("[type Object]");
+  Value fn = get(o, "valueOf");
+  if (fn.type == Type::Object && fn.obj->kind == Kind::Function) return call(fn, v, {});
+  return {};
 }
 
 double Vm::toNumber(const Value& v) {
@@ -369,7 +367,7 @@ std::string Vm::toString(const Value& v) {
     return targetPath(*c->display);
   }
   Value p = toPrimitive(v, true);
-  if (p.type == Type::Object) return "[type Object]";
+  if (p.type == Type::Object) return p.obj->kind == Kind::Function ? "[type Function]" : "[type Object]";
   return primitiveToString(p, version);
 }
 
@@ -443,8 +441,8 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
   switch (a.type) {
     case Type::Undefined:
     case Type::Null: return true;
-    case Type::Boolean:
-    case Type::Number: return a.num == b.num;
+    case Type::Boolean: return a.num == b.num;
+    case Type::Number: return a.num == b.num || (std::isnan(a.num) && std::isnan(b.num));
     case Type::String: return a.str == b.str;
     case Type::Object: return a.obj == b.obj;
   }
@@ -452,8 +450,12 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::looseEquals(const Value& a, const Value& b) {
+  if (a.type == Type::Number && b.type == Type::Number) return a.num == b.num;
   if (a.type == b.type) return strictEquals(a, b);
   if (a.isNullish() && b.isNullish()) return true;
+  // An object without valueOf (the bare _global) is undefined when compared.
+  if (a.isNullish() && b.type == Type::Object) return toPrimitive(b).isNullish();
+  if (b.isNullish() && a.type == Type::Object) return toPrimitive(a).isNullish();
   if (a.isNullish() || b.isNullish()) return false;
   if (a.type == Type::Number && b.type == Type::String) return a.num == stringToNumber(b.str, version);
   if (a.type == Type::String && b.type == Type::Number) return stringToNumber(a.str, version) == b.num;
@@ -474,7 +476,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 
 Value Vm::lessThan(const Value& a, const Value& b) {
   Value pa = toPrimitive(a), pb = toPrimitive(b);
-  if (pa.type == Type::String && pb.type == Type::String) return Value(pa.str < pb.str);
+  if (pa.type == Type::String && pb.type == Type::String) return Value(toUtf16(pa.str) < toUtf16(pb.str));
   double x = toNumber(pa), y = toNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return {};
   return Value(x < y);
@@ -502,12 +504,24 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
   a.target = fn->clip;
   a.frameScope = false;
   a.home = home;
-  a.self = self;
-  if (a.self.isNullish()) a.self = fn->clip ? Value(static_cast<Object*>(fn->clip)) : Value();
+  a.self = self.isNullish() ? Value(global_) : self;
+  if (version < 6) {
+    // SWF 5 functions close over nothing: they run on the timeline of `this` when it is a clip,
+    // or of their caller.
+    ClipObject* base = self.isObject() && self.obj->kind == Kind::Clip ? static_cast<ClipObject*>(self.obj)
+                                                                        : runningBase;
+    if (base) {
+      a.base = a.target = base;
+    }
+  }
   Object* localsObj = make<Object>();
   localsObj->kind = Kind::Activation;
   a.locals = localsObj;
-  a.scope = fn->scope;
+  if (version < 6) {
+    if (a.base) a.scope.push_back(a.base);
+  } else {
+    a.scope = fn->scope;
+  }
   a.scope.push_back(localsObj);
   ArrayObject* argumentsObj = newArray(args);
   defineOwn(argumentsObj, "callee", Value(static_cast<Object*>(fn)), kDontEnum);

@@ -276,6 +276,7 @@ class Vm {
   std::vector<Timer> timers;
   int nextTimerId = 1;
   int callDepth = 0;
+  ClipObject* runningBase = nullptr;  // the timeline of the innermost running code
   static constexpr int kMaxCallDepth = 256;
   static constexpr int kMaxScopeDepth = 256;
   static constexpr size_t kMaxStack = 1 << 20;

@@ -1,7 +1,8 @@
 // The corpus of trace cases: each movie plays its frames and its trace output must equal the
 // expected text. CASES.md lists every case with its result; a case listed as passing must pass.
 // Run with --update-cases (or VORLO_AVM1_UPDATE=1) to rewrite the table from this run, keeping the
-// reasons written for failing cases.
+// reasons written for failing cases. VORLO_AVM1_SHOW=part writes the output and the expected text of
+// the cases whose names contain `part` to /tmp/avm1-NAME.got and .want, for looking at failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -107,6 +108,10 @@ TEST(Avm1Corpus, CasesListedAsPassingPass) {
     std::string want = expectedOf(base.string() + ".out");
     bool ok = got == want;
     passed += ok;
+    if (const char* show = std::getenv("VORLO_AVM1_SHOW"); show && name.find(show) != std::string::npos) {
+      std::ofstream(std::string("/tmp/avm1-") + name + ".got", std::ios::binary) << got;
+      std::ofstream(std::string("/tmp/avm1-") + name + ".want", std::ios::binary) << want;
+    }
     Row r{ok, ok ? "" : firstDifference(want, got)};
     auto listed = table.find(name);
     if (!ok && listed != table.end() && !listed->second.pass && !listed->second.reason.empty() &&
