@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> movie;
   std::string error;
   if (!vorlo::swfasm::assembleSwf(text, movie, error, options)) {
-    std::fprintf(stderr, "%s:%s\n", in.c_str(), error.substr(4).c_str());
+    std::fprintf(stderr, "%s:%s\n", in.c_str(), error.substr(5).c_str());  // "line N: ..." -> "IN:N: ..."
     return 1;
   }
   std::ofstream o(out, std::ios::binary);
