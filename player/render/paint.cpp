@@ -134,8 +134,8 @@ void buildGradientTable(const std::vector<GradientStop>& stops, InterpolationMod
     return;
   }
   size_t n = std::min<size_t>(stops.size(), 15);
-  std::array<Rgba, 15> colors;
-  std::array<int, 15> ratios;
+  std::array<Rgba, 15> colors{};
+  std::array<int, 15> ratios{};
   int last = 0;
   for (size_t i = 0; i < n; ++i) {
     colors[i] = cx.apply(stops[i].color);
@@ -143,32 +143,35 @@ void buildGradientTable(const std::vector<GradientStop>& stops, InterpolationMod
     ratios[i] = last;
   }
   const LinearTables* lin = mode == InterpolationMode::LinearRgb ? &linearTables() : nullptr;
-  size_t seg = 0;
-  for (int i = 0; i < 256; ++i) {
-    while (seg < n && ratios[seg] < i) ++seg;
-    Rgba c;
-    if (seg == 0) {
-      c = colors[0];
-    } else if (seg >= n) {
-      c = colors[n - 1];
-    } else {
-      const Rgba& c0 = colors[seg - 1];
-      const Rgba& c1 = colors[seg];
-      int span = ratios[seg] - ratios[seg - 1];
-      int w = span > 0 ? (i - ratios[seg - 1]) * 65536 / span : 65536;  // weight of c1, 16.16
-      auto mix = [&](int a, int b) { return uint8_t((a * (65536 - w) + b * w + 32768) >> 16); };
-      if (lin) {
+  // Entries up to the first stop and after the last take their colours; between two stops the
+  // channels mix with 16.16 fixed-point weights.
+  auto put = [&](int i, Rgba c) { out[size_t(i)] = px::premultiplied(c); };
+  int i = 0;
+  for (; i <= ratios[0] && i < 256; ++i) put(i, colors[0]);
+  for (size_t seg = 1; seg < n; ++seg) {
+    const Rgba& c0 = colors[seg - 1];
+    const Rgba& c1 = colors[seg];
+    int r0 = ratios[seg - 1], span = ratios[seg] - r0;
+    if (span <= 0) continue;
+    if (lin) {
+      for (; i <= ratios[seg]; ++i) {
+        int w = (i - r0) * 65536 / span;  // weight of c1, 16.16
         auto mixl = [&](uint8_t a, uint8_t b) {
           float l = lin->toLinear[a] + (lin->toLinear[b] - lin->toLinear[a]) * float(w) / 65536.0f;
           return lin->toSrgb[size_t(std::clamp(int(l * 4096.0f + 0.5f), 0, 4096))];
         };
-        c = {mixl(c0.r, c1.r), mixl(c0.g, c1.g), mixl(c0.b, c1.b), mix(c0.a, c1.a)};
-      } else {
-        c = {mix(c0.r, c1.r), mix(c0.g, c1.g), mix(c0.b, c1.b), mix(c0.a, c1.a)};
+        put(i, {mixl(c0.r, c1.r), mixl(c0.g, c1.g), mixl(c0.b, c1.b),
+                uint8_t((c0.a * (65536 - w) + c1.a * w + 32768) >> 16)});
       }
+      continue;
     }
-    out[size_t(i)] = px::premultiplied(c);
+    for (; i <= ratios[seg]; ++i) {
+      int w = (i - r0) * 65536 / span;
+      auto mix = [&](int a, int b) { return uint8_t((a * (65536 - w) + b * w + 32768) >> 16); };
+      put(i, {mix(c0.r, c1.r), mix(c0.g, c1.g), mix(c0.b, c1.b), mix(c0.a, c1.a)});
+    }
   }
+  for (; i < 256; ++i) put(i, colors[n - 1]);
 }
 
 void makeSolidPaint(Paint& p, Rgba color, const ColorTransform& cx) {

@@ -393,6 +393,15 @@ void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, c
     out.push_back(a);
     return;
   }
+  // A slight bend (between the flat pieces of a curve) needs no join shape: round, miter and
+  // bevel differ there by less than the flattening tolerance, so both sides take the point where
+  // their offset lines meet.
+  double halfCos = std::sqrt(std::max(0.0, (1 + dt) / 2));  // cos(turn / 2)
+  if (dt > 0 && h * (1 - halfCos) < st.tolerance * 0.5) {
+    Vec m = unit({o1.x + o2.x, o1.y + o2.y});
+    out.push_back(add(v, m, h / halfCos));
+    return;
+  }
   // The turn bends towards +perp when cr > 0: that side is the inner one.
   double outer = cr > 0 ? -1 : 1;
   if (std::fabs(cr) < 1e-9) outer = side;  // a U-turn: both sides go round
@@ -400,14 +409,6 @@ void joinPoints(std::vector<Point>& out, Point v, Vec u1, Vec u2, double side, c
     // Inner corner: through the vertex, so the overlap of the two segments stays filled.
     out.push_back(a);
     out.push_back(v);
-    out.push_back(b);
-    return;
-  }
-  // A slight bend (between the flat pieces of a curve) needs no join shape: round, miter and
-  // bevel differ there by less than the flattening tolerance.
-  double halfCos = std::sqrt(std::max(0.0, (1 + dt) / 2));  // cos(turn / 2)
-  if (h * (1 - halfCos) < st.tolerance * 0.5 && dt > 0) {
-    out.push_back(a);
     out.push_back(b);
     return;
   }
