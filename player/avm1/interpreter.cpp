@@ -112,6 +112,13 @@ class Interpreter {
   Function* defineFunction(Reader& r, bool v2, const Code& code, uint32_t bodyStart, uint32_t* bodySize);
   Flow tryBlock(Reader& r, const Code& code, uint32_t next, uint32_t end, uint32_t* after);
   void getUrl(const std::string& url, const std::string& target);
+  // tellTarget: a missing clip leaves timeline actions without a target while variables
+  // resolve on the root, as the reference player does.
+  void setTarget(ClipObject* t) {
+    a_.target = t;
+    if (a_.frameScope && !a_.scope.empty())
+      a_.scope[0] = t ? t : vm_.clipObject(vm_.rootClip());
+  }
 
   Activation& a_;
   Vm& vm_;
@@ -158,7 +165,19 @@ Value Interpreter::getVariable(const std::string& name) {
   std::string k = vm_.key(name);
   if (k == "this") {
     if (Object* s = findScope(name)) return vm_.get(s, name);
-    return a_.self;
+    // In functions `this` is a local (absent when preloaded into a register or suppressed).
+    return a_.frameScope ? a_.self : Value();
+  }
+  if (vm_.version < 5) {
+    // SWF 4 has variables only: no globals, and clips are not values.
+    for (auto it = a_.scope.rbegin(); it != a_.scope.rend(); ++it) {
+      if (!*it) continue;
+      bool found;
+      Object* holder = nullptr;
+      Value v = vm_.lookup(*it, name, &found, &holder, Value(*it));
+      if (found && !(v.isObject() && v.obj->kind == Kind::Clip)) return v;
+    }
+    return {};
   }
   for (auto it = a_.scope.rbegin(); it != a_.scope.rend(); ++it) {
     if (!*it) continue;
@@ -417,8 +436,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
             t = nullptr;
           }
         }
-        a_.target = t;
-        if (a_.frameScope && !a_.scope.empty()) a_.scope[0] = t ? t : a_.base;
+        setTarget(t);
         break;
       }
       case 0x8C: {
@@ -481,7 +499,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       }
       case 0x0E: {
         Value bv = pop(), xv = pop();
-        double x = num(xv), b = num(bv);
+        double b = num(bv), x = num(xv);  // the top converts first here
         pushBool(x == b);
         break;
       }
@@ -557,8 +575,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
             else vm_.warn("tellTarget: no clip at \"" + path + "\"");
           }
         }
-        a_.target = target;
-        if (a_.frameScope && !a_.scope.empty()) a_.scope[0] = target ? target : a_.base;
+        setTarget(target);
         break;
       }
       case 0x21: {
@@ -807,11 +824,14 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         double n = num(pop());
         size_t count = std::isfinite(n) && n > 0 ? size_t(std::min(n, double(a_.stack.size() / 2))) : 0;
         Object* o = vm_.newObject();
+        // Pairs come off the stack last first; properties are made in the order written.
+        std::vector<std::pair<Value, Value>> pairs;
         for (size_t i = 0; i < count; ++i) {
           Value v = pop();
-          std::string name = str(pop());
-          vm_.set(o, name, v);
+          Value name = pop();
+          pairs.push_back({std::move(name), std::move(v)});
         }
+        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) vm_.set(o, str(it->first), it->second);
         push(Value(o));
         break;
       }

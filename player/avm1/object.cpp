@@ -537,6 +537,7 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
     return s;
   };
   if (!fn->v2) {
+    defineOwn(localsObj, "this", a.self);
     for (size_t i = 0; i < fn->params.size(); ++i)
       defineOwn(localsObj, fn->params[i].name, i < args.size() ? args[i] : Value());
     defineOwn(localsObj, "arguments", Value(static_cast<Object*>(argumentsObj)));
