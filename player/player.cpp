@@ -68,6 +68,7 @@ void Player::onTag(MovieClip& clip, const RawTag& tag) {
   if (tagHandler_) tagHandler_(clip, tag);
   if (!vm_) return;
   if (tag.code == tag::DoAction) {
+    if (vm_->skipsActions(clip)) return;
     auto block = std::make_shared<const std::vector<uint8_t>>(tag.body);
     uint32_t size = uint32_t(block->size());
     queue_.push_back({vm_->clipObject(clip), avm1::Code{std::move(block), 0, size}});
@@ -138,6 +139,7 @@ void Player::initNewClips(DisplayObject& object, DisplayObject* parent, int dept
       if (parentClip)
         if (const PlaceObject* p = placementOf(*parentClip, object, depth))
           c->clipEvents = readClipActions(p->clipActions, movie_->header.version);
+      vm_->applyRegisteredClass(c);
       for (const auto& e : c->clipEvents)
         if (e.events & 0x1) queue_.push_back({c, e.code});
     }

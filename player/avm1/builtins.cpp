@@ -260,6 +260,14 @@ Value objUnwatch(Vm& vm, Value& self, std::vector<Value>& args) {
 }
 Value objRegisterClass(Vm& vm, Value&, std::vector<Value>& args) {
   if (args.size() < 2) return Value(false);
+  const Value& ctor = args[1];
+  std::string name = vm.key(vm.toString(args[0]));
+  if (ctor.isNullish()) {
+    vm.registeredClasses.erase(name);
+    return Value(true);
+  }
+  if (!ctor.isObject() || ctor.obj->kind != Kind::Function) return Value(false);
+  vm.registeredClasses[name] = ctor.obj;
   return Value(true);
 }
 
@@ -744,7 +752,7 @@ Value clipStop(Vm&, Value& self, std::vector<Value>&) {
 Value clipGotoAndPlay(Vm& vm, Value& self, std::vector<Value>& args) {
   if (MovieClip* c = selfClip(self)) {
     int f = frameArg(vm, *c, arg(args, 0));
-    if (f > 0) c->gotoFrame(f);
+    if (f > 0) vm.gotoFrame(*c, f);
     c->play();
   }
   return {};
@@ -752,21 +760,21 @@ Value clipGotoAndPlay(Vm& vm, Value& self, std::vector<Value>& args) {
 Value clipGotoAndStop(Vm& vm, Value& self, std::vector<Value>& args) {
   if (MovieClip* c = selfClip(self)) {
     int f = frameArg(vm, *c, arg(args, 0));
-    if (f > 0) c->gotoFrame(f);
+    if (f > 0) vm.gotoFrame(*c, f);
     c->stop();
   }
   return {};
 }
-Value clipNextFrame(Vm&, Value& self, std::vector<Value>&) {
+Value clipNextFrame(Vm& vm, Value& self, std::vector<Value>&) {
   if (MovieClip* c = selfClip(self)) {
-    c->gotoFrame(c->currentFrame() + 1);
+    vm.gotoFrame(*c, c->currentFrame() + 1);
     c->stop();
   }
   return {};
 }
-Value clipPrevFrame(Vm&, Value& self, std::vector<Value>&) {
+Value clipPrevFrame(Vm& vm, Value& self, std::vector<Value>&) {
   if (MovieClip* c = selfClip(self)) {
-    c->gotoFrame(c->currentFrame() - 1);
+    vm.gotoFrame(*c, c->currentFrame() - 1);
     c->stop();
   }
   return {};
@@ -820,6 +828,11 @@ Value clipAttachMovie(Vm& vm, Value& self, std::vector<Value>& args) {
   Value made = attachNew(vm, *c, instantiate(vm.stage(), character, c->nesting() + 1), vm.toString(args[1]),
                          vm.toNumber(args[2]));
   copyInit(vm, made, arg(args, 3));
+  if (made.isObject()) {
+    auto* clip = static_cast<ClipObject*>(made.obj);
+    clip->initialized = true;
+    vm.applyRegisteredClass(clip);
+  }
   return made;
 }
 

@@ -1,5 +1,6 @@
 // Clips as scripts see them: target paths, the numbered properties (_x, _alpha...), children by
 // instance name, and the MovieClip methods.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -77,6 +78,38 @@ ClipObject* Vm::clipObject(DisplayObject& d) {
   else if (d.children()) c->proto = buttonProto;
   else c->proto = textFieldProto ? textFieldProto : objectProto;
   return c;
+}
+
+void Vm::gotoFrame(MovieClip& clip, int frame) {
+  frame = std::clamp(frame, 1, std::max(1, clip.frameCount()));
+  const MovieClip* savedClip = gotoClip_;
+  int savedTarget = gotoTarget_;
+  gotoClip_ = &clip;
+  gotoTarget_ = frame;
+  clip.gotoFrame(frame);
+  gotoClip_ = savedClip;
+  gotoTarget_ = savedTarget;
+}
+
+bool Vm::applyRegisteredClass(ClipObject* c) {
+  if (registeredClasses.empty() || !c->display || !stage_.movie) return false;
+  uint16_t id = c->display->characterId();
+  if (!id) return false;
+  for (auto& [name, character] : stage_.movie->exports) {
+    if (character != id) continue;
+    auto it = registeredClasses.find(key(name));
+    if (it == registeredClasses.end()) continue;
+    Value protoV = get(it->second, "prototype");
+    if (protoV.isObject()) c->proto = protoV.obj;
+    try {
+      call(Value(it->second), Value(static_cast<Object*>(c)), {}, c->proto);
+    } catch (ScriptThrow&) {
+    } catch (ScriptAbort& abort) {
+      warn(abort.reason);
+    }
+    return true;
+  }
+  return false;
 }
 
 void Vm::forgetClip(ClipObject* c) {

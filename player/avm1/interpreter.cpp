@@ -112,12 +112,11 @@ class Interpreter {
   Function* defineFunction(Reader& r, bool v2, const Code& code, uint32_t bodyStart, uint32_t* bodySize);
   Flow tryBlock(Reader& r, const Code& code, uint32_t next, uint32_t end, uint32_t* after);
   void getUrl(const std::string& url, const std::string& target);
-  // tellTarget: a missing clip leaves timeline actions without a target while variables
-  // resolve on the root, as the reference player does.
+  // tellTarget: a missing clip makes the root the target, as the reference player does.
   void setTarget(ClipObject* t) {
+    if (!t) t = vm_.clipObject(vm_.rootClip());
     a_.target = t;
-    if (a_.frameScope && !a_.scope.empty())
-      a_.scope[0] = t ? t : vm_.clipObject(vm_.rootClip());
+    if (a_.frameScope && !a_.scope.empty()) a_.scope[0] = t;
   }
 
   Activation& a_;
@@ -242,7 +241,7 @@ void Interpreter::gotoFrameValue(const Value& frame, bool play, int bias) {
     number = int(n) + bias;
   }
   if (number < 1) number = 1;
-  clip->gotoFrame(number);
+  vm_.gotoFrame(*clip, number);
   if (play) clip->play();
   else clip->stop();
 }
@@ -388,13 +387,13 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       // ---- SWF 3: timeline control ----
       case 0x04:
         if (MovieClip* c = targetClip()) {
-          c->gotoFrame(c->currentFrame() + 1);
+          vm_.gotoFrame(*c, c->currentFrame() + 1);
           c->stop();
         }
         break;
       case 0x05:
         if (MovieClip* c = targetClip()) {
-          c->gotoFrame(c->currentFrame() - 1);
+          vm_.gotoFrame(*c, c->currentFrame() - 1);
           c->stop();
         }
         break;
@@ -409,7 +408,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x81: {
         uint16_t f = r.u16();
         if (MovieClip* c = targetClip()) {
-          c->gotoFrame(int(f) + 1);
+          vm_.gotoFrame(*c, int(f) + 1);
           c->stop();
         }
         break;
@@ -444,7 +443,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         if (MovieClip* c = targetClip()) {
           int f = c->frameOfLabel(label);
           if (f) {
-            c->gotoFrame(f);
+            vm_.gotoFrame(*c, f);
             c->stop();
           }
         }

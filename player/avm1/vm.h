@@ -276,6 +276,17 @@ class Vm {
   std::vector<Timer> timers;
   int nextTimerId = 1;
   int callDepth = 0;
+  // Object.registerClass: export name (as a key) -> constructor.
+  std::unordered_map<std::string, Object*> registeredClasses;
+  // Moves a clip's playhead for a script. Only the actions of the frame arrived at run: those of
+  // the frames passed on the way are skipped (see skipsActions).
+  void gotoFrame(MovieClip& clip, int frame);
+  // A clip of an exported symbol with a registered class takes its prototype and constructor.
+  // True when a constructor ran.
+  bool applyRegisteredClass(ClipObject* c);
+  bool skipsActions(const MovieClip& clip) const {
+    return gotoClip_ == &clip && clip.currentFrame() != gotoTarget_;
+  }
   ClipObject* runningBase = nullptr;  // the timeline of the innermost running code
   static constexpr int kMaxCallDepth = 256;
   static constexpr int kMaxScopeDepth = 256;
@@ -300,6 +311,8 @@ class Vm {
   std::vector<Object*> heap_;
   std::unordered_set<ClipObject*> clips_;
   std::vector<ClipObject*> gone_;
+  const MovieClip* gotoClip_ = nullptr;
+  int gotoTarget_ = 0;
   std::vector<Object*> markStack_;
   long budget_ = kActionBudget;
 };
