@@ -36,6 +36,39 @@ void Painter::fillShape(const Shape& shape, const Matrix& toPixels) {
 
 namespace {
 
+// Layers and masks come and go many times a frame. Fresh buffers of that size come straight from the
+// system and cost a page fault per page on first touch; reusing them keeps the pages.
+class SurfacePool {
+ public:
+  Surface take(int width, int height) {
+    Surface s;
+    s.width = width;
+    s.height = height;
+    size_t need = size_t(width) * size_t(height);
+    for (size_t i = 0; i < free_.size(); ++i) {
+      if (free_[i].capacity() >= need) {
+        s.pixels = std::move(free_[i]);
+        free_.erase(free_.begin() + std::ptrdiff_t(i));
+        break;
+      }
+    }
+    s.pixels.assign(need, 0);
+    return s;
+  }
+  void give(Surface&& s) {
+    // A few buffers cover the nesting of real movies; keeping more would only hold memory.
+    if (free_.size() < 8) free_.push_back(std::move(s.pixels));
+  }
+
+ private:
+  std::vector<std::vector<uint32_t>> free_;
+};
+
+SurfacePool& pool() {
+  thread_local SurfacePool p;
+  return p;
+}
+
 Shape rectShape(const Rect& r, bool fill, Rgba color) {
   Shape s;
   s.bounds = s.edgeBounds = r;
@@ -104,17 +137,19 @@ void Painter::drawRange(DisplayList::const_iterator begin, DisplayList::const_it
             std::min(area.y1, maskArea.y1)};
     if (!area.empty() && object.visible) {
       Target saved = target_;
-      Surface mask(area.x1 - area.x0, area.y1 - area.y0);
+      Surface mask = pool().take(area.x1 - area.x0, area.y1 - area.y0);
       target_ = {&mask, saved.originX + area.x0, saved.originY + area.y0};
       maskMode_ = true;
       drawObject(object, m, ColorTransform{});
       maskMode_ = false;
-      Surface content(mask.width, mask.height);
+      Surface content = pool().take(mask.width, mask.height);
       target_.surface = &content;
       drawRange(std::next(it), last, m, cx);
       target_ = saved;
       applyMask(content, mask);
       compositeLayer(*target_.surface, content, area.x0, area.y0, BlendMode::Normal);
+      pool().give(std::move(content));
+      pool().give(std::move(mask));
     }
     it = std::prev(last);
   }
@@ -158,7 +193,7 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   area = {std::max(area.x0, visible.x0), std::max(area.y0, visible.y0), std::min(area.x1, visible.x1),
           std::min(area.y1, visible.y1)};
   if (area.empty()) return;
-  Surface layer(area.x1 - area.x0, area.y1 - area.y0);
+  Surface layer = pool().take(area.x1 - area.x0, area.y1 - area.y0);
   Target saved = target_;
   target_ = {&layer, area.x0, area.y0};
   // The object's alpha fades the finished layer as a whole, not each of its parts.
@@ -182,6 +217,7 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   }
   compositeLayer(*target_.surface, layer, area.x0 - target_.originX, area.y0 - target_.originY,
                  mode == BlendMode::Layer ? BlendMode::Normal : mode);
+  pool().give(std::move(layer));
 }
 
 void Painter::drawContent(const DisplayObject& object, const Matrix& m, const ColorTransform& cx) {
