@@ -821,7 +821,11 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       }
       case 0x43: {
         double n = num(pop());
-        size_t count = std::isfinite(n) && n > 0 ? size_t(std::min(n, double(a_.stack.size() / 2))) : 0;
+        if (!(n >= 0) || n > double(a_.stack.size() / 2)) {
+          push(Value());  // a count beyond the stack makes nothing
+          break;
+        }
+        size_t count = size_t(n);
         Object* o = vm_.newObject();
         // Pairs come off the stack last first; properties are made in the order written.
         std::vector<std::pair<Value, Value>> pairs;
@@ -853,8 +857,11 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
           o = v.isObject() ? v.obj : nullptr;
         }
         push(Value());
-        if (o)
-          for (const std::string& k : vm_.enumerate(o)) push(Value(k));
+        if (o) {
+          // Loops pop the names: the newest property comes out first.
+          std::vector<std::string> keys = vm_.enumerate(o);
+          for (auto it = keys.rbegin(); it != keys.rend(); ++it) push(Value(*it));
+        }
         break;
       }
       case 0x47: {

@@ -367,8 +367,9 @@ std::string Vm::toString(const Value& v) {
     return targetPath(*c->display);
   }
   Value p = toPrimitive(v, true);
-  if (p.type == Type::Object) return p.obj->kind == Kind::Function ? "[type Function]" : "[type Object]";
-  return primitiveToString(p, version);
+  // A toString that answers with anything but a string does not count.
+  if (p.type != Type::String) return v.obj->kind == Kind::Function ? "[type Function]" : "[type Object]";
+  return p.str;
 }
 
 Object* Vm::toObject(const Value& v) {
@@ -450,7 +451,6 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::looseEquals(const Value& a, const Value& b) {
-  if (a.type == Type::Number && b.type == Type::Number) return a.num == b.num;
   if (a.type == b.type) return strictEquals(a, b);
   if (a.isNullish() && b.isNullish()) return true;
   // An object without valueOf (the bare _global) is undefined when compared.
@@ -577,13 +577,7 @@ Value Vm::construct(const Value& fnv, std::vector<Value> args) {
   auto* fn = static_cast<Function*>(fnv.obj);
   if (fn->nativeConstruct) {
     Value self;
-    Value made = fn->nativeConstruct(*this, self, args);
-    if (made.type == Type::Object) {
-      Value protoV = get(fn, "prototype");
-      // A subclass made with `new` keeps its own prototype chain.
-      if (protoV.type == Type::Object && made.obj->proto != protoV.obj) made.obj->proto = protoV.obj;
-    }
-    return made;
+    return fn->nativeConstruct(*this, self, args);
   }
   Object* o = make<Object>();
   Value protoV = get(fn, "prototype");
