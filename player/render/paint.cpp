@@ -1,6 +1,7 @@
 #include "player/render/paint.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "player/render/pixel.h"
 
@@ -174,6 +175,63 @@ void buildGradientTable(const std::vector<GradientStop>& stops, InterpolationMod
   for (; i < 256; ++i) put(i, colors[n - 1]);
 }
 
+namespace {
+
+// Movies draw the same shapes frame after frame, so gradient tables are kept: a small
+// direct-mapped cache per thread, keyed by everything a table depends on and checked in full on
+// a hit.
+struct TableKey {
+  std::array<GradientStop, 15> stops{};
+  uint8_t count = 0;
+  InterpolationMode mode = InterpolationMode::Normal;
+  ColorTransform cx;
+  bool operator==(const TableKey& o) const {
+    if (count != o.count || mode != o.mode || std::memcmp(&cx, &o.cx, sizeof cx) != 0) return false;
+    for (size_t i = 0; i < count; ++i)
+      if (stops[i].ratio != o.stops[i].ratio || !(stops[i].color == o.stops[i].color)) return false;
+    return true;
+  }
+};
+
+struct TableCache {
+  static constexpr size_t kSlots = 1024;  // about 1.1 MB
+  struct Slot {
+    bool used = false;
+    TableKey key;
+    GradientTable table;
+  };
+  std::vector<Slot> slots{kSlots};
+};
+
+void cachedGradientTable(const std::vector<GradientStop>& stops, InterpolationMode mode, const ColorTransform& cx,
+                         GradientTable& out) {
+  thread_local TableCache cache;
+  TableKey key;
+  key.count = uint8_t(std::min<size_t>(stops.size(), 15));
+  key.mode = mode;
+  key.cx = cx;
+  uint32_t h = 2166136261u ^ uint32_t(mode);
+  auto mix = [&](uint32_t v) { h = (h ^ v) * 16777619u; };
+  for (size_t i = 0; i < key.count; ++i) {
+    key.stops[i] = stops[i];
+    const Rgba& c = stops[i].color;
+    mix(uint32_t(stops[i].ratio) | uint32_t(c.r) << 8 | uint32_t(c.g) << 16 | uint32_t(c.b) << 24);
+    mix(c.a);
+  }
+  for (int32_t v : {cx.rMult, cx.gMult, cx.bMult, cx.aMult, cx.rAdd, cx.gAdd, cx.bAdd, cx.aAdd}) mix(uint32_t(v));
+  TableCache::Slot& slot = cache.slots[(h ^ (h >> 16)) % TableCache::kSlots];
+  if (slot.used && slot.key == key) {
+    out = slot.table;
+    return;
+  }
+  buildGradientTable(stops, mode, cx, out);
+  slot.used = true;
+  slot.key = key;
+  slot.table = out;
+}
+
+}  // namespace
+
 void makeSolidPaint(Paint& p, Rgba color, const ColorTransform& cx) {
   p.kind = Paint::Kind::Solid;
   p.color = px::premultiplied(cx.apply(color));
@@ -189,7 +247,7 @@ void makePaint(Paint& p, const FillStyle& style, const ShapeDraw& how) {
     case FillKind::FocalGradient: {
       const Gradient& g = style.gradient;
       if (g.stops.empty()) return;
-      buildGradientTable(g.stops, g.interpolation, how.colorTransform, p.table);
+      cachedGradientTable(g.stops, g.interpolation, how.colorTransform, p.table);
       // The unit square: gradient space (-16384..16384 twips) scaled to -1..1.
       Matrix toSurface = how.toPixels * g.matrix * Matrix::scale(16384, 16384);
       if (!toSurface.invert(p.inverse)) {

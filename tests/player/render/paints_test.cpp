@@ -133,6 +133,11 @@ TEST(Gradients, InterpolationModesAndColourTransform) {
   how.colorTransform.bAdd = 100;
   uint32_t p = drawFill(f, 64, 2, how).row(1)[10];  // entry 41
   EXPECT_EQ(p, premultiply(0, 41, uint8_t(std::lround(100 + 155 * 41 / 255.0)), 255));
+  // The same gradient again without the transform: its own colours, not the transformed ones
+  // kept from the draw before.
+  EXPECT_EQ(drawFill(f, 64, 2).row(1)[10], premultiply(41, 41, 41, 255));
+  f.gradient.stops[1].color.g = 0;
+  EXPECT_EQ(drawFill(f, 64, 2).row(1)[10], premultiply(41, 0, 41, 255));
 }
 
 // A 2x2 bitmap: red, green / blue, white (translucent white, to see premultiplied maths).
