@@ -182,11 +182,11 @@ Value fnSetPropFlags(Vm& vm, Value&, std::vector<Value>& args) {
     }
   }
   auto apply = [&](Property& p) {
-    uint32_t f = (uint32_t(p.flags) | uint32_t(p.minVersion) << 8);
-    f = (f & ~clear) | set;
-    p.flags = uint8_t(f & 7);
-    // Version bits: 256 hides from SWF 5 and earlier, 1024 from 6, 4096 from 7, 8192 from 8.
-    p.minVersion = f & 8192 ? 9 : f & 4096 ? 8 : f & 1024 ? 7 : f & 256 ? 6 : 0;
+    uint32_t f = (uint32_t(p.flags) & ~clear) | set;
+    p.flags = uint16_t(f);
+    // Version bits: 128 hides from movies before SWF 6, 1024 before 7, 4096 before 8, 8192
+    // before 9 and 16384 before 10.
+    p.minVersion = f & 16384 ? 10 : f & 8192 ? 9 : f & 4096 ? 8 : f & 1024 ? 7 : f & 128 ? 6 : 0;
   };
   if (all) {
     for (Property& p : o->props) apply(p);

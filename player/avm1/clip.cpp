@@ -53,7 +53,13 @@ bool findPath(DisplayObject& from, DisplayObject& wanted, std::vector<DisplayObj
   return false;
 }
 
-double round20(double v) { return std::round(v * 20) / 20; }
+// A coordinate in pixels as the stage keeps it: whole twips in 32 bits. Values beyond that range
+// (and infinities) end up at the lowest 32-bit value, as in the reference player.
+double toTwips(double pixels) {
+  double t = std::round(pixels * 20);
+  if (!(t >= -2147483648.0 && t < 2147483648.0)) t = -2147483648.0;
+  return t;
+}
 
 }  // namespace
 
@@ -262,13 +268,14 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
     m.c = -sy * std::sin(r);
     m.d = sy * std::cos(r);
   };
-  double n = toNumber(v);
+  // Properties take no undefined or null: those leave the value as it is.
+  double n = v.isNullish() ? std::numeric_limits<double>::quiet_NaN() : toNumber(v);
   switch (index) {
     case 0:
-      if (std::isfinite(n)) m.tx = round20(n) * 20;
+      if (!std::isnan(n)) m.tx = toTwips(n);
       break;
     case 1:
-      if (std::isfinite(n)) m.ty = round20(n) * 20;
+      if (!std::isnan(n)) m.ty = toTwips(n);
       break;
     case 2:
       if (!std::isfinite(n)) break;

@@ -141,7 +141,9 @@ Value Vm::lookup(Object* o, const std::string& name, bool* found, Object** holde
     return lookup(start, name, found, holder, Value(s->self));
   }
   Object* cur = o;
-  for (int depth = 0; cur && depth < kMaxProtoDepth; ++depth, cur = cur->proto) {
+  for (int depth = 0; cur; ++depth, cur = cur->proto) {
+    // A prototype chain that loops (or is absurdly long) ends the script, as in the reference player.
+    if (depth >= kMaxProtoDepth) throw ScriptAbort{"a prototype chain is too long"};
     auto it = cur->index.find(k);
     if (it != cur->index.end() && cur->props[it->second].minVersion <= version) {
       Property& p = cur->props[it->second];

@@ -30,9 +30,9 @@ struct Property {
   Value value;
   Object* getter = nullptr;  // addProperty
   Object* setter = nullptr;
-  uint8_t flags = 0;
-  // Properties that exist only for movies of a version at least this high (ASSetPropFlags bits
-  // 8 and up mark built-ins of later players).
+  uint16_t flags = 0;  // kDontEnum, kDontDelete, kReadOnly and the version bits ASSetPropFlags sets
+  // Properties that exist only for movies of a version at least this high (the version bits
+  // mark built-ins of later players).
   uint8_t minVersion = 0;
 };
 
