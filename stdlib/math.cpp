@@ -122,7 +122,17 @@ void toText(MemberCall& c) {
   setStaticString(c.vm, c.result, kText, std::size(kText) - 1);
 }
 
-template <double V>
+// The constants are template arguments by reference: clang 14 takes no floating-point value there.
+constexpr double kE = 2.718281828459045;
+constexpr double kLn10 = 2.302585092994046;
+constexpr double kLn2 = 0.6931471805599453;
+constexpr double kLog10E = 0.4342944819032518;
+constexpr double kLog2E = 1.4426950408889634;
+constexpr double kPi = 3.141592653589793;
+constexpr double kSqrt1_2 = 0.7071067811865476;
+constexpr double kSqrt2 = 1.4142135623730951;
+
+template <const double& V>
 void constant(ScriptVM*, void*, ScriptValue* value) {
   *value = ScriptValue::number(V);
 }
@@ -147,14 +157,14 @@ const Member kMembers[] = {
     {"sin", unary<sinOf>},
     {"sqrt", unary<sqrtOf>},
     {"tan", unary<tanOf>},
-    {"E", nullptr, constant<2.718281828459045>},
-    {"LN10", nullptr, constant<2.302585092994046>},
-    {"LN2", nullptr, constant<0.6931471805599453>},
-    {"LOG10E", nullptr, constant<0.4342944819032518>},
-    {"LOG2E", nullptr, constant<1.4426950408889634>},
-    {"PI", nullptr, constant<3.141592653589793>},
-    {"SQRT1_2", nullptr, constant<0.7071067811865476>},
-    {"SQRT2", nullptr, constant<1.4142135623730951>},
+    {"E", nullptr, constant<kE>},
+    {"LN10", nullptr, constant<kLn10>},
+    {"LN2", nullptr, constant<kLn2>},
+    {"LOG10E", nullptr, constant<kLog10E>},
+    {"LOG2E", nullptr, constant<kLog2E>},
+    {"PI", nullptr, constant<kPi>},
+    {"SQRT1_2", nullptr, constant<kSqrt1_2>},
+    {"SQRT2", nullptr, constant<kSqrt2>},
     {"toString", toText},
 };
 
