@@ -1,6 +1,7 @@
 // Block sizes, size classes, chunks, splitting, resizing and the byte counters of the collected heap.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -89,7 +90,11 @@ TEST_F(HeapTest, UnrepresentableRequestsAreOutOfMemory) {
 
 TEST_F(HeapTest, StringsBeyondTheLongestAreOutOfMemoryBeforeAnyAllocation) {
   uint64_t before = vm->heap.bytesSinceCollection;
-  for (size_t length : {kMaxStringUnits + 1, size_t(UINT32_MAX) + 1}) {
+  // Just past the longest; lengths whose byte count overflows size_t; and, where size_t is wider than
+  // the record's 32-bit length field, the first length that field would wrap to 0.
+  std::vector<size_t> lengths = {kMaxStringUnits + 1, SIZE_MAX / 2 + 1, SIZE_MAX};
+  if (SIZE_MAX > UINT32_MAX) lengths.push_back(static_cast<size_t>(uint64_t(UINT32_MAX) + 1));
+  for (size_t length : lengths) {
     EXPECT_THROW(newStringBuffer(vm, length), RuntimeError) << length;
     EXPECT_THROW(newStaticString(vm, u"", length), RuntimeError) << length;
   }
@@ -156,6 +161,29 @@ TEST_F(HeapTest, AllocationCounterRunsUntilACollectionResetsIt) {
   EXPECT_FALSE(collectionDue(vm));
   // Everything was garbage: the free bytes are all of the chunks but their overhead.
   EXPECT_EQ(vm->heap.freeBytes, vm->heap.chunkBytes - vm->heap.chunkCount * kChunkOverhead);
+}
+
+// With much alive, the next collection waits until the heap has grown by a share of the survivors
+// (marking them again after every threshold of allocation would cost the square of their number);
+// once they are gone the threshold alone paces again.
+TEST_F(HeapTest, CollectionsArePacedByWhatSurvivedTheLastOne) {
+  ScriptObject* keep = newObject(vm);
+  setGlobal("keep", ScriptValue::object(keep));
+  for (int i = 0; i < 2048; i++)
+    objectSetByKey(vm, keep, ScriptValue::integer(i), ScriptValue::string(newStringBuffer(vm, 2000)));
+  collectGarbage(vm);
+  uint64_t live = vm->heap.liveAfterSweep;
+  EXPECT_GE(live, uint64_t{8} << 20);
+  while (vm->heap.bytesSinceCollection < vm->heap.threshold) heapAlloc(vm, 4096);
+  EXPECT_FALSE(collectionDue(vm));
+  while (vm->heap.bytesSinceCollection < live / kSurvivorGrowthDivisor) heapAlloc(vm, 4096);
+  EXPECT_TRUE(collectionDue(vm));
+
+  setGlobal("keep", ScriptValue::undefined());
+  collectGarbage(vm);
+  EXPECT_LT(vm->heap.liveAfterSweep, vm->heap.threshold);
+  while (vm->heap.bytesSinceCollection < vm->heap.threshold) heapAlloc(vm, 4096);
+  EXPECT_TRUE(collectionDue(vm));
 }
 
 }  // namespace
