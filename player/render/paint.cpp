@@ -274,7 +274,7 @@ void makePaint(Paint& p, const FillStyle& style, const ShapeDraw& how) {
       if (!b || b->width <= 0 || b->height <= 0 ||
           b->pixels.size() < size_t(b->width) * size_t(b->height))
         return;  // a missing bitmap paints nothing
-      Matrix toSurface = how.toPixels * style.bitmapMatrix * Matrix::scale(20, 20);
+      Matrix toSurface = how.toPixels * style.bitmapMatrix;
       if (!toSurface.invert(p.inverse)) return;
       p.kind = Paint::Kind::Bitmap;
       p.bitmap = b;

@@ -42,7 +42,7 @@ struct FillStyle {
   Rgba color;           // Solid
   Gradient gradient;    // the gradient kinds
   uint16_t bitmapId = 0;
-  Matrix bitmapMatrix;  // bitmap pixels (in twips: 20 per pixel) to shape space
+  Matrix bitmapMatrix;  // bitmap pixels to shape twips: a scale of 20 draws one bitmap pixel per stage pixel
   bool isBitmap() const { return uint8_t(kind) >= 0x40; }
   bool smoothed() const { return kind == FillKind::RepeatingBitmap || kind == FillKind::ClippedBitmap; }
 };

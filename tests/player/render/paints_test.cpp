@@ -156,7 +156,7 @@ FillStyle bitmapFill(FillKind kind, double pixelsPerTexel, uint16_t id = 7) {
   FillStyle f;
   f.kind = kind;
   f.bitmapId = id;
-  f.bitmapMatrix = Matrix::scale(pixelsPerTexel, pixelsPerTexel);
+  f.bitmapMatrix = Matrix::scale(pixelsPerTexel * 20, pixelsPerTexel * 20);  // bitmap pixels to twips
   return f;
 }
 
