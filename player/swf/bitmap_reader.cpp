@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "player/swf/jpeg_decoder.h"
+#include "player/swf/png_decoder.h"
 #include "player/swf/read_context.h"
 #include "player/swf/tag_codes.h"
 
@@ -25,6 +26,35 @@ bool withinCap(ReadContext& ctx, uint16_t code, uint16_t id, int w, int h) {
 
 // Inflates into exactly `out.size()` bytes; returns how many came out. `damaged` tells that the
 // stream ended or broke before filling them.
+size_t inflateInto(std::span<const uint8_t> in, std::vector<uint8_t>& out, bool& damaged);
+
+// Inflates at most `limit` bytes into `out`, growing it as data arrives, so that a bitmap that
+// declares a large size with little data behind it costs only what it holds.
+void inflateUpTo(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out, bool& damaged) {
+  out.clear();
+  damaged = false;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) {
+    damaged = true;
+    return;
+  }
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = uInt(in.size());
+  size_t chunk = 64 * 1024;
+  int status = Z_OK;
+  while (out.size() < limit && status == Z_OK) {
+    size_t had = out.size(), want = std::min(chunk, limit - had);
+    out.resize(had + want);
+    z.next_out = out.data() + had;
+    z.avail_out = uInt(want);
+    status = inflate(&z, Z_NO_FLUSH);
+    out.resize(had + (want - z.avail_out));
+    if (chunk < (4u << 20)) chunk *= 2;
+  }
+  damaged = out.size() < limit;
+  inflateEnd(&z);
+}
+
 size_t inflateInto(std::span<const uint8_t> in, std::vector<uint8_t>& out, bool& damaged) {
   z_stream z{};
   damaged = false;
@@ -73,9 +103,10 @@ void readLossless(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
   size_t expected = paletteBytes + rowBytes * size_t(h);
   size_t pixelCount = size_t(w) * size_t(h);
   if (!ctx.charge(expected + pixelCount * 4, "bitmaps")) return;
-  std::vector<uint8_t> data(expected);
+  std::vector<uint8_t> data;
   bool damaged = false;
-  size_t got = expected == 0 ? 0 : inflateInto(r.rest(), data, damaged);
+  if (expected > 0) inflateUpTo(r.rest(), expected, data, damaged);
+  size_t got = data.size();
   Bitmap bm;
   bm.width = w;
   bm.height = h;
@@ -117,7 +148,6 @@ void readLossless(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
   ctx.define(id, std::move(bm), code);
 }
 
-bool isPng(std::span<const uint8_t> d) { return d.size() >= 8 && d[0] == 0x89 && d[1] == 'P' && d[2] == 'N' && d[3] == 'G'; }
 bool isGif(std::span<const uint8_t> d) { return d.size() >= 6 && d[0] == 'G' && d[1] == 'I' && d[2] == 'F'; }
 
 void readJpeg(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
@@ -132,8 +162,20 @@ void readJpeg(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
     alpha = image.subspan(alphaOffset);
     image = image.first(alphaOffset);
   }
-  if (isPng(image) || isGif(image))
-    return ctx.warn(where(code, id) + " holds a " + (isPng(image) ? "PNG" : "GIF") + " image, which is not decoded: left out");
+  if (isGif(image)) return ctx.warn(where(code, id) + " holds a GIF image, which is not decoded: left out");
+  if (isPng(image)) {
+    Bitmap bm;
+    std::string problem;
+    PngStatus status = decodePng(image, ReadLimits::kMaxBitmapSide, ReadLimits::kMaxBitmapPixels, bm, problem);
+    if (status == PngStatus::TooLarge) {
+      withinCap(ctx, code, id, bm.width, bm.height);
+      return;
+    }
+    if (status == PngStatus::Failed) return ctx.warn(where(code, id) + ": " + problem + ": left out");
+    if (!ctx.charge(bm.pixels.size() * 4, "bitmaps")) return;
+    ctx.define(id, std::move(bm), code);
+    return;
+  }
   std::span<const uint8_t> tables;
   if (code == tag::DefineBits) tables = ctx.jpegTables;
   JpegImage img;

@@ -1,5 +1,8 @@
 // Bitmaps: every lossless format decoded to exact premultiplied pixels, JPEG images within the
 // codec's tolerance, with tables, alpha planes and the stray marker pair of old files.
+#include <png.h>
+#include <zlib.h>
+
 #include <cstdlib>
 
 #include "tests/player/swf/swf_fixture.h"
@@ -103,6 +106,53 @@ jpeg 2 version=3 width=4 height=4 pattern=solid:#ff0000 alpha=128
   EXPECT_EQ(b.at(0, 1), 0u);
   expectNear(b.at(1, 1), argb(64, 64, 64, 64), 2);
   expectNear(character<Bitmap>(*m, 2).at(3, 3), argb(128, 128, 0, 0), 6);
+}
+
+// A PNG file of `width` x `height` straight RGBA pixels, written by libpng.
+std::vector<uint8_t> pngFile(int width, int height, const std::vector<uint8_t>& rgba) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = uint32_t(width);
+  image.height = uint32_t(height);
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr));
+  std::vector<uint8_t> out(size);
+  EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr));
+  out.resize(size);
+  return out;
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+  std::string out;
+  for (uint8_t b : bytes) {
+    out += "0123456789abcdef"[b >> 4];
+    out += "0123456789abcdef"[b & 15];
+  }
+  return out;
+}
+
+TEST(BitmapReader, PngImagesInJpegTags) {
+  auto png = pngFile(2, 1, {255, 0, 0, 128, 0, 0, 255, 255});
+  auto m = readClean("movie\nraw 21 0100 " + hex(png) + "\nraw 35 0200 " +
+                     hex({uint8_t(png.size()), uint8_t(png.size() >> 8), 0, 0}) + hex(png) + "\n");
+  ASSERT_TRUE(m);
+  for (uint16_t id : {1, 2}) {
+    const Bitmap& b = character<Bitmap>(*m, id);
+    EXPECT_EQ(b.pixels, (std::vector<uint32_t>{argb(128, 128, 0, 0), argb(255, 0, 0, 255)}));
+    EXPECT_FALSE(b.opaque);
+  }
+  // Damaged and oversized PNG data: a warning, no bitmap.
+  auto big = pngFile(1, 1, {0, 0, 0, 0});
+  big[16] = 0x00, big[17] = 0x00, big[18] = 0x23, big[19] = 0x28;  // IHDR width 9000
+  uint32_t crc = uint32_t(crc32(0, big.data() + 12, 17));             // the chunk's type and data
+  for (int i = 0; i < 4; ++i) big[29 + i] = uint8_t(crc >> (24 - 8 * i));
+  auto bad = read(assemble("movie\nraw 21 0100 " + hex(big) + "\nraw 21 0200 " + hex(png).substr(0, 60) + "\n"));
+  ASSERT_TRUE(bad);
+  EXPECT_FALSE(bad->find<Bitmap>(1));
+  EXPECT_FALSE(bad->find<Bitmap>(2));
+  ASSERT_EQ(bad->warnings.size(), 2u) << warningsOf(*bad);
+  EXPECT_NE(bad->warnings[0].find("9000 x 1 pixels, beyond the limit"), std::string::npos) << bad->warnings[0];
 }
 
 }  // namespace
