@@ -158,9 +158,7 @@ void markValue(ScriptVM* vm, const ScriptValue& value) {
   if (value.isHeapKind()) markRecord(vm, value.asPointer(), value.kind);
 }
 
-bool collectionDue(const ScriptVM* vm) {
-  return vm->heap.bytesSinceCollection >= vm->heap.threshold;
-}
+bool collectionDue(const ScriptVM* vm) { return heapCollectionDue(vm->heap); }
 
 void collectGarbage(ScriptVM* vm) {
   FinalizerCensus& census = vm->heap.census;
@@ -188,9 +186,10 @@ void collectAfterRun(ScriptVM* vm) {
   const FinalizerCensus& census = heap.census;
   // A collection here could only return memory when no block in the heap has a finalizer that acts:
   // none survived the last full collection and none has been made since. Then the marking and
-  // sweeping wait, while the heap has grown by less than the threshold; the counters move as for a
-  // collection, so the collections that follow come when they would have come.
-  if (census.known && census.mayAct == 0 && census.madeSince == 0 && heap.bytesSinceSweep < heap.threshold) {
+  // sweeping wait, while the heap has grown by less than one collection's allowance; the counters
+  // move as for a collection, so the collections that follow come when they would have come.
+  if (census.known && census.mayAct == 0 && census.madeSince == 0 &&
+      heap.bytesSinceSweep < collectionAllowance(heap)) {
     heap.bytesSinceCollection = 0;
     heap.collections++;
     return;

@@ -178,6 +178,7 @@ void heapSweep(ScriptVM* vm) {
       pushFree(heap, run, runSize);
     }
   }
+  heap.liveAfterSweep = heap.chunkBytes - heap.freeBytes - heap.chunkCount * kChunkHeaderSize;
   heap.collections++;
   heap.sweeping = false;
 }
@@ -197,6 +198,7 @@ void heapReleaseChunks(Heap& heap) {
   for (auto& list : heap.freeLists) list = nullptr;
   heap.nonEmptyLists = 0;
   heap.freeBytes = heap.chunkBytes = heap.chunkCount = 0;
+  heap.liveAfterSweep = 0;
 }
 
 }  // namespace vorlo

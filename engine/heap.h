@@ -20,6 +20,11 @@ using BlockFinalizer = void (*)(ScriptVM* vm, void* block);
 inline constexpr size_t kChunkSize = 102400;
 inline constexpr int kFreeListCount = 20;
 inline constexpr uint64_t kDefaultCollectThreshold = 0x200000;
+// The next collection comes when the heap has grown by this fraction (1/n) of what survived the last
+// one, and never sooner than the threshold. A fixed threshold alone marks the whole live heap again
+// after every threshold of allocation, so a program that keeps many records alive slows down with the
+// square of its size; pacing by the survivors keeps the marking work proportional to allocation.
+inline constexpr uint64_t kSurvivorGrowthDivisor = 2;
 inline constexpr size_t kBlockHeaderSize = 8;
 inline constexpr size_t kChunkHeaderSize = 16;
 // Bytes of a chunk that no block can use: the chunk header and the first block's header.
@@ -56,11 +61,23 @@ struct Heap {
   uint64_t chunkBytes = 0;
   uint64_t chunkCount = 0;
   uint64_t collections = 0;
-  uint64_t threshold = kDefaultCollectThreshold;
+  uint64_t threshold = kDefaultCollectThreshold;  // the least allocation between two collections
+  uint64_t liveAfterSweep = 0;  // bytes in blocks that survived the last sweep, headers included
   uint64_t bytesSinceSweep = 0;  // allocated since the last full collection, deferred ones aside
   FinalizerCensus census;
   bool sweeping = false;
 };
+
+// The allocation since the last collection at which the next one is due: the threshold, or the
+// paced share of the survivors when that is larger.
+inline uint64_t collectionAllowance(const Heap& heap) {
+  uint64_t paced = heap.liveAfterSweep / kSurvivorGrowthDivisor;
+  return paced > heap.threshold ? paced : heap.threshold;
+}
+inline bool heapCollectionDue(const Heap& heap) {
+  return heap.bytesSinceCollection >= heap.threshold &&
+         heap.bytesSinceCollection >= heap.liveAfterSweep / kSurvivorGrowthDivisor;
+}
 
 // Size classes: 0 below 8 bytes, otherwise the number of significant bits of (size >> 3), at most 19.
 int sizeClass(size_t size);

@@ -424,7 +424,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     ip = code_->code;                                                         \
   } while (0)
 #define MAYBE_COLLECT() \
-  if (vm->heap.bytesSinceCollection >= vm->heap.threshold) [[unlikely]] collectionPoint(vm)
+  if (heapCollectionDue(vm->heap)) [[unlikely]] collectionPoint(vm)
 
 #if VORLO_FUSION
   // Fused instructions: each runs its sequence when the sources pass their checks, there is room on

@@ -163,5 +163,28 @@ TEST_F(HeapTest, AllocationCounterRunsUntilACollectionResetsIt) {
   EXPECT_EQ(vm->heap.freeBytes, vm->heap.chunkBytes - vm->heap.chunkCount * kChunkOverhead);
 }
 
+// With much alive, the next collection waits until the heap has grown by a share of the survivors
+// (marking them again after every threshold of allocation would cost the square of their number);
+// once they are gone the threshold alone paces again.
+TEST_F(HeapTest, CollectionsArePacedByWhatSurvivedTheLastOne) {
+  ScriptObject* keep = newObject(vm);
+  setGlobal("keep", ScriptValue::object(keep));
+  for (int i = 0; i < 2048; i++)
+    objectSetByKey(vm, keep, ScriptValue::integer(i), ScriptValue::string(newStringBuffer(vm, 2000)));
+  collectGarbage(vm);
+  uint64_t live = vm->heap.liveAfterSweep;
+  EXPECT_GE(live, uint64_t{8} << 20);
+  while (vm->heap.bytesSinceCollection < vm->heap.threshold) heapAlloc(vm, 4096);
+  EXPECT_FALSE(collectionDue(vm));
+  while (vm->heap.bytesSinceCollection < live / kSurvivorGrowthDivisor) heapAlloc(vm, 4096);
+  EXPECT_TRUE(collectionDue(vm));
+
+  setGlobal("keep", ScriptValue::undefined());
+  collectGarbage(vm);
+  EXPECT_LT(vm->heap.liveAfterSweep, vm->heap.threshold);
+  while (vm->heap.bytesSinceCollection < vm->heap.threshold) heapAlloc(vm, 4096);
+  EXPECT_TRUE(collectionDue(vm));
+}
+
 }  // namespace
 }  // namespace vorlo::test
