@@ -40,7 +40,7 @@ void nameIndexBuild(ScriptVM* vm, ScriptObject* o) {
   NameEntry* made = nullptr;  // entries in slot order, chained through `next` until linked
   NameEntry** tail = &made;
   for (uint32_t i = 0; i < o->slotCount; i++) {
-    if (o->slots[i].key == kFreeSlot) continue;
+    if (o->slots[i].key == kFreeSlot || o->slots[i].key == kUnnamedSlot) continue;
     *tail = newEntry(vm, atomName(vm, o->slots[i].key), i);
     tail = &(*tail)->next;
   }
@@ -53,13 +53,13 @@ void nameIndexBuild(ScriptVM* vm, ScriptObject* o) {
 }
 
 void nameIndexAdd(ScriptVM* vm, ScriptObject* o, uint32_t slot) {
-  if (!o->index) return;
+  if (!o->index || o->slots[slot].key == kUnnamedSlot) return;
   NameEntry* e = newEntry(vm, atomName(vm, o->slots[slot].key), slot);
   link(o, bucketOf(e->name, e->length), e);
 }
 
 void nameIndexRemove(ScriptVM* vm, ScriptObject* o, uint32_t slot) {
-  if (!o->index) return;
+  if (!o->index || o->slots[slot].key == kUnnamedSlot) return;
   std::string_view name = atomName(vm, o->slots[slot].key);
   uint32_t bucket = bucketOf(name.data(), name.size());
   for (NameEntry** at = &o->index[bucket]; *at; at = &(*at)->next) {

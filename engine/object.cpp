@@ -11,8 +11,9 @@ namespace vorlo {
 
 namespace {
 
-// Grows the slot array to `count` slots; new slots have key 0 and value undefined (the block is
-// zeroed by the heap). The block only moves when it is full, so one-slot growth stays cheap.
+// Grows the slot array to `count` slots; new slots hold undefined and key 0 (the block is zeroed by
+// the heap) until the caller gives them their keys. The block only moves when it is full, so
+// one-slot growth stays cheap.
 void growSlots(ScriptVM* vm, ScriptObject* o, uint64_t count) {
   size_t bytes;
   if (count > UINT32_MAX - 1 || !checkedMul(count, sizeof(PropertySlot), &bytes)) raiseOutOfMemory(vm);
@@ -125,9 +126,10 @@ void objectSetByKey(ScriptVM* vm, ScriptObject* o, const ScriptValue& key, const
     int64_t n = key.asInt();
     if (n < 0) return;  // no slot lies before the first
     if (static_cast<uint64_t>(n) >= o->slotCount) {
+      // The new slots name nothing: key 0 would be "__proto__" and make the value the prototype.
       uint32_t first = o->slotCount;
       growSlots(vm, o, static_cast<uint64_t>(n) + 1);
-      for (uint32_t i = first; i < o->slotCount; i++) nameIndexAdd(vm, o, i);
+      for (uint32_t i = first; i < o->slotCount; i++) o->slots[i].key = kUnnamedSlot;
     }
     o->slots[n].value = value;
     return;

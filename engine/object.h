@@ -51,8 +51,8 @@ bool objectDelete(ScriptVM* vm, ScriptObject* o, Atom key);
 // Access by a key value. An integer key n is slot n by position whatever its name; a string key is a
 // name looked up by text (no prototype chain). Other keys read undefined and write nothing.
 ScriptValue objectGetByKey(ScriptVM* vm, ScriptObject* o, const ScriptValue& key);
-// An integer key at or beyond the slot count first extends the slots (new ones have key 0 and value
-// undefined); a negative integer key writes nothing.
+// An integer key at or beyond the slot count first extends the slots (new ones name nothing,
+// kUnnamedSlot, and hold undefined); a negative integer key writes nothing.
 void objectSetByKey(ScriptVM* vm, ScriptObject* o, const ScriptValue& key, const ScriptValue& value);
 void objectDeleteByKey(ScriptVM* vm, ScriptObject* o, const ScriptValue& key);
 

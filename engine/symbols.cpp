@@ -34,7 +34,7 @@ Atom intern(ScriptVM* vm, const char* text, size_t length) {
   Atom atom;
   if (findAtom(vm, text, length, &atom)) return atom;
   SymbolTable& table = vm->symbols;
-  if (length > UINT32_MAX - sizeof(SymbolEntry) || table.byAtom.size() >= kFreeSlot)
+  if (length > UINT32_MAX - sizeof(SymbolEntry) || table.byAtom.size() >= kUnnamedSlot)
     raiseOutOfMemory(vm);
   auto* entry = static_cast<SymbolEntry*>(std::malloc(sizeof(SymbolEntry) + length));
   if (!entry) raiseOutOfMemory(vm);

@@ -18,6 +18,9 @@ struct NativeObject;
 using Atom = uint32_t;
 // Key of an object slot left free by a deletion.
 inline constexpr Atom kFreeSlot = 0xFFFFFFFFu;
+// Key of a slot made by a positional store beyond the last slot: it holds a value but names nothing
+// (no name lookup finds it, enumeration skips it). No Atom is ever handed out with either value.
+inline constexpr Atom kUnnamedSlot = 0xFFFFFFFEu;
 
 enum Kind : uint32_t {
   KindUndefined = 0,
