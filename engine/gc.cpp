@@ -134,6 +134,8 @@ void markRoots(ScriptVM* vm) {
   for (NativeClass* cls : vm->kindClasses) markRecord(vm, cls, kItemClass);
   for (RootLink* r = vm->roots; r; r = r->prev)
     for (size_t i = 0; i < r->count; i++) markValue(vm, r->values[i]);
+  for (const ClassStateSlot& slot : vm->classStates)
+    if (slot.mark) slot.mark(vm, slot.state);
   markValue(vm, vm->result);
   markValue(vm, vm->exec.exception);
   for (void* code : vm->exec.runningCode) markCode(vm, code);

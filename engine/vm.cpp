@@ -49,6 +49,7 @@ void destroyVM(ScriptVM* vm) {
   // Nothing is marked between collections, so this sweep reclaims every block and runs every
   // finalizer.
   heapSweep(vm);
+  for (const ClassStateSlot& slot : vm->classStates) slot.release(slot.state);
   releasePinned(vm);
   for (char16_t* text : vm->constantTexts) std::free(text);
   releaseTable(vm->constants);

@@ -17,6 +17,9 @@ namespace vorlo {
 
 struct NativeClass;
 struct PinnedValue;
+// What the application embedding the machine gives its host classes (main window, work folder,
+// control): defined by the host layer, opaque to the engine.
+struct HostContext;
 
 inline constexpr uint32_t kDefaultStackSlots = 4096;
 inline constexpr uint32_t kDefaultOptionFlags = 0x58200;
@@ -56,6 +59,14 @@ struct EngineHooks {
   // Makes the value of a regular-expression constant of a loaded image (pattern text, flags 1 g,
   // 2 i, 4 m); installed by the RegExp class. Without it such a constant loads as its source text.
   ScriptValue (*makeRegExp)(ScriptVM* vm, const char16_t* text, size_t length, int flags) = nullptr;
+};
+
+// State a native class keeps for one machine, found by its type key (the binding's classState<T>).
+struct ClassStateSlot {
+  const void* type;
+  void* state;
+  void (*release)(void* state);
+  void (*mark)(ScriptVM* vm, void* state);  // null when the state holds no script values
 };
 
 // A run of values linked into the VM by a scoped root (roots.h).
@@ -109,6 +120,8 @@ struct ScriptVM {
   IndexClasses indexClasses;    // classes with index access of their own
   std::vector<MarkItem> markStack;
   ExecutionState exec;  // the interpreter's state (frames.h)
+  std::vector<ClassStateSlot> classStates;  // marked as roots, released after the last finalizer
+  HostContext* host = nullptr;  // set by the embedding application; null in the tools and tests
 };
 
 // A new machine, or null when memory runs out while it is built.

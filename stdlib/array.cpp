@@ -175,7 +175,7 @@ void join(MemberCall& call) {
 
 void toString(MemberCall& call) {
   ScriptArray* self = arrayOf(call);
-  if (!self) setStaticString(call.vm, call.result, u"[object Array]", 14);
+  if (!self) setClassText(call, u"[object Array]");
   else *call.result = joinArray(call.vm, self, u",");
 }
 
@@ -389,10 +389,12 @@ void arrayAppend(ScriptVM* vm, ScriptArray* array, const ScriptValue& value) {
 }
 
 void registerArray(ScriptVM* vm) {
-  ClassDef def{"Array", kMembers, arrayCall, arrayConstruct};
-  def.mark = markArray;
-  def.servesKinds = kindBit(KindArray);
-  registerClass(vm, def);
+  registerClass(vm, ClassDef{.name = "Array",
+                             .members = kMembers,
+                             .call = arrayCall,
+                             .construct = arrayConstruct,
+                             .mark = markArray,
+                             .servesKinds = kindBit(KindArray)});
   setArrayElementOps(vm, ArrayElementOps{elementGet, elementSet, elementRemove});
 }
 

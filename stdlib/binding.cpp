@@ -8,6 +8,8 @@
 #include "engine/symbols.h"
 #include "engine/tables.h"
 #include "engine/vm.h"
+#include "util/platform.h"
+#include "util/text.h"
 
 namespace vorlo {
 namespace {
@@ -17,6 +19,7 @@ struct ClassData {
   std::vector<Atom> atoms;
   std::span<const Member> members;
   ScriptValue classObject;  // pinned for the life of the machine
+  TypeKey dataType = nullptr;
 };
 
 const Member* findMember(const NativeClass* cls, Atom name) {
@@ -56,6 +59,7 @@ void releaseClassData(void* data) { delete static_cast<ClassData*>(data); }
 NativeClass* registerClass(ScriptVM* vm, const ClassDef& def) {
   auto* data = new ClassData;
   data->members = def.members;
+  data->dataType = def.data;
   for (const Member& m : def.members) data->atoms.push_back(intern(vm, m.name));
   NativeClass* cls;
   try {
@@ -106,6 +110,11 @@ ScriptValue classObjectOf(const NativeClass* cls) {
   return static_cast<const ClassData*>(cls->classData)->classObject;
 }
 
+TypeKey classDataType(const NativeClass* cls) {
+  if (!cls || cls->classDataRelease != releaseClassData) return nullptr;
+  return static_cast<const ClassData*>(cls->classData)->dataType;
+}
+
 std::span<const Atom> memberAtoms(const NativeClass* cls) {
   if (cls->classDataRelease != releaseClassData) return {};
   return static_cast<const ClassData*>(cls->classData)->atoms;
@@ -139,10 +148,29 @@ void setStaticString(ScriptVM* vm, ScriptValue* result, const char16_t* chars, s
   *result = ScriptValue::string(newStaticString(vm, chars, length));
 }
 
-bool isInstanceOf(ScriptVM* vm, const ScriptValue& value, const char* className) {
-  if (value.kind != KindNative) return false;
-  ScriptValue classObject = getGlobal(vm, intern(vm, className));
-  return classObject.kind == KindNative && classObject.asNative()->cls == value.asNative()->cls;
+void setClassText(const MemberCall& call, std::u16string_view text) {
+  setStaticString(call.vm, call.result, text.data(), text.size());
 }
 
+void addClassState(ScriptVM* vm, const ClassStateSlot& slot) {
+  try {
+    vm->classStates.push_back(slot);
+  } catch (const std::bad_alloc&) {
+    slot.release(slot.state);
+    raiseOutOfMemory(vm);
+  }
+}
+
+void osFailure(const MemberCall& call, uint32_t code, const ScriptValue& neutral) {
+  *call.result = neutral;
+  LastOsError* last = classState<LastOsError>(call.vm);
+  if (!last) last = &installClassState(call.vm, std::make_unique<LastOsError>());
+  last->code = code;
+  last->text = utf8ToUtf16(os::errorText(code));
+}
+
+LastOsError lastOsError(const ScriptVM* vm) {
+  const LastOsError* last = classState<LastOsError>(vm);
+  return last ? *last : LastOsError{};
+}
 }  // namespace vorlo

@@ -18,11 +18,23 @@ namespace {
 
 using namespace datetime;
 
-// The local time offset in milliseconds (UTC minus local), taken from the system when Date is
-// registered; the same offset serves every date whatever its season.
-double gOffsetMs = 0;
+// Date's state in each machine: the local time offset in milliseconds (UTC minus local), taken from
+// the system when Date is registered; the same offset serves every date whatever its season.
+struct DateState {
+  double offsetMs = 0;
+};
+double offsetOf(const ScriptVM* vm) { return classState<DateState>(vm)->offsetMs; }
 
-double& timeOf(void* self) { return *static_cast<double*>(self); }
+// An instance's native data: its time value.
+struct DateValue {
+  double time = 0;
+};
+
+// Members of instances: the receiver's time value typed once; another receiver gets undefined.
+template <void (*F)(MemberCall& c, double& t)>
+void onDate(MemberCall& c) {
+  if (DateValue* d = dataOf<DateValue>(c)) F(c, d->time);
+}
 
 ScriptValue timeResult(double t) { return ScriptValue::integer(truncateToInt64(t)); }
 
@@ -55,7 +67,7 @@ double timeFromValue(ScriptVM* vm, const ScriptValue& v) {
     t = v.asFloat();
   } else if (v.kind == KindString) {
     std::string text = toAnsiText(vm, v);
-    if (!parseDateText(text, gOffsetMs, &t)) t = currentTimeMs();
+    if (!parseDateText(text, offsetOf(vm), &t)) t = currentTimeMs();
   } else {
     t = currentTimeMs();
   }
@@ -71,19 +83,15 @@ void construct(ScriptVM* vm, NativeClass* cls, const ScriptValue* args, ScriptVa
     t = timeFromValue(vm, c.arg(0));
   } else {
     // Components in local time; an invalid composition counts as local midnight, 1970-01-01.
-    t = composeTime(c) + gOffsetMs;
-    if (!isValidTime(t)) t = gOffsetMs;
+    t = composeTime(c) + offsetOf(vm);
+    if (!isValidTime(t)) t = offsetOf(vm);
   }
-  auto data = std::make_unique<double>(t);
-  makeInstance(vm, cls, data.get(), result);
-  data.release();
+  *result = makeInstance(vm, cls, std::make_unique<DateValue>(DateValue{t}));
 }
-
-void finalize(NativeClass*, void* self) { delete static_cast<double*>(self); }
 
 // Date(...) without new: the current time as text.
 void call(ScriptVM* vm, NativeClass*, void*, ScriptValue* result, const ScriptValue*) {
-  setText(vm, result, formatLocal(currentTimeMs(), gOffsetMs));
+  setText(vm, result, formatLocal(currentTimeMs(), offsetOf(vm)));
 }
 
 // ---- members ----
@@ -95,48 +103,47 @@ void parse(MemberCall& c) {
 void utc(MemberCall& c) { *c.result = timeResult(composeTime(c)); }
 
 void toText(MemberCall& c) {
-  if (!c.self) {
-    static const char16_t kClassText[] = u"[object Date]";
-    setStaticString(c.vm, c.result, kClassText, std::size(kClassText) - 1);
+  DateValue* d = dataOf<DateValue>(c);
+  if (!d) {
+    setClassText(c, u"[object Date]");
     return;
   }
-  setText(c.vm, c.result, formatLocal(timeOf(c.self), gOffsetMs));
+  setText(c.vm, c.result, formatLocal(d->time, offsetOf(c.vm)));
 }
 
-void toGmtText(MemberCall& c) { setText(c.vm, c.result, formatGmt(timeOf(c.self))); }
+void toGmtText(MemberCall& c, double& t) { setText(c.vm, c.result, formatGmt(t)); }
 
-void getTime(MemberCall& c) { *c.result = timeResult(timeOf(c.self)); }
+void getTime(MemberCall& c, double& t) { *c.result = timeResult(t); }
 
 void getTimezoneOffset(MemberCall& c) {
-  *c.result = ScriptValue::integer(static_cast<int64_t>(std::floor(gOffsetMs / kMsPerMinute)));
+  *c.result = ScriptValue::integer(static_cast<int64_t>(std::floor(offsetOf(c.vm) / kMsPerMinute)));
 }
 
-// One component of local time (offset gOffsetMs) or of t itself (offset 0).
+// One component of local time (the machine's offset) or of t itself (offset 0).
 template <Field F, bool Local>
-void getField(MemberCall& c) {
-  Components parts = decompose(timeOf(c.self) - (Local ? gOffsetMs : 0));
+void getField(MemberCall& c, double& t) {
+  Components parts = decompose(t - (Local ? offsetOf(c.vm) : 0));
   *c.result = ScriptValue::integer(static_cast<int64_t>(parts.field[F]));
 }
 
 template <bool Local>
-void getDay(MemberCall& c) {
-  Components parts = decompose(timeOf(c.self) - (Local ? gOffsetMs : 0));
+void getDay(MemberCall& c, double& t) {
+  Components parts = decompose(t - (Local ? offsetOf(c.vm) : 0));
   *c.result = ScriptValue::integer(static_cast<int64_t>(parts.weekDay));
 }
 
-void getYear(MemberCall& c) {
-  int64_t year = static_cast<int64_t>(decompose(timeOf(c.self) - gOffsetMs).field[Year]);
+void getYear(MemberCall& c, double& t) {
+  int64_t year = static_cast<int64_t>(decompose(t - offsetOf(c.vm)).field[Year]);
   *c.result = ScriptValue::integer(year >= 1900 && year <= 1999 ? year - 1900 : year);
 }
 
 // The setters: arguments replace the components from First on, up to Last; the others keep their
 // values in t (local time for the local forms). The new time value replaces t only when valid.
 template <Field First, Field Last, bool Local>
-void setFields(MemberCall& c) {
-  double& t = timeOf(c.self);
+void setFields(MemberCall& c, double& t) {
   double first;
   if (c.has(0) && componentOf(c.arg(0), &first)) {
-    double offset = Local ? gOffsetMs : 0;
+    double offset = Local ? offsetOf(c.vm) : 0;
     Components parts = decompose(t - offset);
     for (int i = 0; First + i <= Last && c.has(i); ++i) componentOf(c.arg(i), &parts.field[First + i]);
     double updated = makeDate(parts) + offset;
@@ -145,8 +152,7 @@ void setFields(MemberCall& c) {
   *c.result = timeResult(t);
 }
 
-void setTime(MemberCall& c) {
-  double& t = timeOf(c.self);
+void setTime(MemberCall& c, double& t) {
   ScriptValue v = c.arg(0);
   double updated = NAN;
   if (v.kind == KindInteger) updated = static_cast<double>(v.asInt());
@@ -156,14 +162,13 @@ void setTime(MemberCall& c) {
 }
 
 // setYear(y): two-digit years are 1900-1999; month, date and time of day stay.
-void setYear(MemberCall& c) {
-  double& t = timeOf(c.self);
+void setYear(MemberCall& c, double& t) {
   double year;
   if (c.has(0) && componentOf(c.arg(0), &year)) {
     if (year >= 0 && year <= 99) year += 1900;
-    Components parts = decompose(t - gOffsetMs);
+    Components parts = decompose(t - offsetOf(c.vm));
     parts.field[Year] = year;
-    double updated = makeDate(parts) + gOffsetMs;
+    double updated = makeDate(parts) + offsetOf(c.vm);
     if (isValidTime(updated)) t = updated;
   }
   *c.result = timeResult(t);
@@ -173,53 +178,60 @@ void setYear(MemberCall& c) {
 // class object's own properties.
 constexpr Member kMembers[] = {
     {"parse", parse},
-    instanceMethod("getDate", getField<Date, true>),
-    instanceMethod("getDay", getDay<true>),
-    instanceMethod("getFullYear", getField<Year, true>),
-    instanceMethod("getHours", getField<Hours, true>),
-    instanceMethod("getMilliseconds", getField<Milliseconds, true>),
-    instanceMethod("getMinutes", getField<Minutes, true>),
-    instanceMethod("getMonth", getField<Month, true>),
-    instanceMethod("getSeconds", getField<Seconds, true>),
-    instanceMethod("getTime", getTime),
+    instanceMethod("getDate", onDate<getField<Date, true>>),
+    instanceMethod("getDay", onDate<getDay<true>>),
+    instanceMethod("getFullYear", onDate<getField<Year, true>>),
+    instanceMethod("getHours", onDate<getField<Hours, true>>),
+    instanceMethod("getMilliseconds", onDate<getField<Milliseconds, true>>),
+    instanceMethod("getMinutes", onDate<getField<Minutes, true>>),
+    instanceMethod("getMonth", onDate<getField<Month, true>>),
+    instanceMethod("getSeconds", onDate<getField<Seconds, true>>),
+    instanceMethod("getTime", onDate<getTime>),
     instanceMethod("getTimezoneOffset", getTimezoneOffset),
-    instanceMethod("getUTCDate", getField<Date, false>),
-    instanceMethod("getUTCDay", getDay<false>),
-    instanceMethod("getUTCFullYear", getField<Year, false>),
-    instanceMethod("getUTCHours", getField<Hours, false>),
-    instanceMethod("getUTCMilliseconds", getField<Milliseconds, false>),
-    instanceMethod("getUTCMinutes", getField<Minutes, false>),
-    instanceMethod("getUTCMonth", getField<Month, false>),
-    instanceMethod("getUTCSeconds", getField<Seconds, false>),
-    instanceMethod("getYear", getYear),
-    instanceMethod("setDate", setFields<Date, Date, true>),
-    instanceMethod("setFullYear", setFields<Year, Date, true>),
-    instanceMethod("setHours", setFields<Hours, Milliseconds, true>),
-    instanceMethod("setMinutes", setFields<Minutes, Milliseconds, true>),
-    instanceMethod("setMilliseconds", setFields<Milliseconds, Milliseconds, true>),
-    instanceMethod("setMonth", setFields<Month, Date, true>),
-    instanceMethod("setSeconds", setFields<Seconds, Milliseconds, true>),
-    instanceMethod("setTime", setTime),
-    instanceMethod("setUTCDate", setFields<Date, Date, false>),
-    instanceMethod("setUTCFullYear", setFields<Year, Date, false>),
-    instanceMethod("setUTCHours", setFields<Hours, Milliseconds, false>),
-    instanceMethod("setUTCMilliseconds", setFields<Milliseconds, Milliseconds, false>),
-    instanceMethod("setUTCMinutes", setFields<Minutes, Milliseconds, false>),
-    instanceMethod("setUTCMonth", setFields<Month, Date, false>),
-    instanceMethod("setUTCSeconds", setFields<Seconds, Milliseconds, false>),
-    instanceMethod("setYear", setYear),
-    instanceMethod("toGMTString", toGmtText),
+    instanceMethod("getUTCDate", onDate<getField<Date, false>>),
+    instanceMethod("getUTCDay", onDate<getDay<false>>),
+    instanceMethod("getUTCFullYear", onDate<getField<Year, false>>),
+    instanceMethod("getUTCHours", onDate<getField<Hours, false>>),
+    instanceMethod("getUTCMilliseconds", onDate<getField<Milliseconds, false>>),
+    instanceMethod("getUTCMinutes", onDate<getField<Minutes, false>>),
+    instanceMethod("getUTCMonth", onDate<getField<Month, false>>),
+    instanceMethod("getUTCSeconds", onDate<getField<Seconds, false>>),
+    instanceMethod("getYear", onDate<getYear>),
+    instanceMethod("setDate", onDate<setFields<Date, Date, true>>),
+    instanceMethod("setFullYear", onDate<setFields<Year, Date, true>>),
+    instanceMethod("setHours", onDate<setFields<Hours, Milliseconds, true>>),
+    instanceMethod("setMinutes", onDate<setFields<Minutes, Milliseconds, true>>),
+    instanceMethod("setMilliseconds", onDate<setFields<Milliseconds, Milliseconds, true>>),
+    instanceMethod("setMonth", onDate<setFields<Month, Date, true>>),
+    instanceMethod("setSeconds", onDate<setFields<Seconds, Milliseconds, true>>),
+    instanceMethod("setTime", onDate<setTime>),
+    instanceMethod("setUTCDate", onDate<setFields<Date, Date, false>>),
+    instanceMethod("setUTCFullYear", onDate<setFields<Year, Date, false>>),
+    instanceMethod("setUTCHours", onDate<setFields<Hours, Milliseconds, false>>),
+    instanceMethod("setUTCMilliseconds", onDate<setFields<Milliseconds, Milliseconds, false>>),
+    instanceMethod("setUTCMinutes", onDate<setFields<Minutes, Milliseconds, false>>),
+    instanceMethod("setUTCMonth", onDate<setFields<Month, Date, false>>),
+    instanceMethod("setUTCSeconds", onDate<setFields<Seconds, Milliseconds, false>>),
+    instanceMethod("setYear", onDate<setYear>),
+    instanceMethod("toGMTString", onDate<toGmtText>),
     instanceMethod("toLocaleString", toText),
     {"UTC", utc},
     {"toString", toText},
-    instanceMethod("valueOf", getTime),
+    instanceMethod("valueOf", onDate<getTime>),
 };
-const ClassDef kDate{"Date", kMembers, call, construct, finalize};
+const ClassDef kDate{.name = "Date",
+                     .members = kMembers,
+                     .call = call,
+                     .construct = construct,
+                     .finalize = finalizeData<DateValue>,
+                     .data = typeKey<DateValue>()};
 
 }  // namespace
 
 void registerDate(ScriptVM* vm) {
-  gOffsetMs = static_cast<double>(localTimeOffsetMinutes()) * kMsPerMinute;
+  auto state = std::make_unique<DateState>();
+  state->offsetMs = static_cast<double>(localTimeOffsetMinutes()) * kMsPerMinute;
+  installClassState(vm, std::move(state));
   registerClass(vm, kDate);
 }
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <ctime>
-#include <iterator>
 
 #include "engine/convert.h"
 #include "engine/vm.h"
@@ -117,10 +116,7 @@ void roundOf(MemberCall& c) {
   }
 }
 
-void toText(MemberCall& c) {
-  static const char16_t kText[] = u"[object Math]";
-  setStaticString(c.vm, c.result, kText, std::size(kText) - 1);
-}
+void toText(MemberCall& c) { setClassText(c, u"[object Math]"); }
 
 // The constants are template arguments by reference: clang 14 takes no floating-point value there.
 constexpr double kE = 2.718281828459045;
@@ -168,7 +164,7 @@ const Member kMembers[] = {
     {"toString", toText},
 };
 
-const ClassDef kMath{"Math", kMembers};
+const ClassDef kMath{.name = "Math", .members = kMembers};
 
 }  // namespace
 

@@ -63,7 +63,7 @@ void toInteger(MemberCall& call) {
 void toString(MemberCall& call) {
   const ScriptValue* self = selfValue(call);
   if (!self) {
-    setStaticString(call.vm, call.result, u"[type Function]", 15);
+    setClassText(call, u"[type Function]");
     return;
   }
   switch (self->kind) {
@@ -98,9 +98,11 @@ constexpr Member kMembers[] = {
 }  // namespace
 
 void registerNumber(ScriptVM* vm) {
-  ClassDef def{"Number", kMembers, numberCall, numberConstruct};
-  def.servesKinds = kindBit(KindInteger) | kindBit(KindFloat) | kindBit(KindNaN);
-  registerClass(vm, def);
+  registerClass(vm, ClassDef{.name = "Number",
+                             .members = kMembers,
+                             .call = numberCall,
+                             .construct = numberConstruct,
+                             .servesKinds = kindBit(KindInteger) | kindBit(KindFloat) | kindBit(KindNaN)});
 }
 
 }  // namespace vorlo

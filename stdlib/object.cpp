@@ -15,10 +15,6 @@
 namespace vorlo {
 namespace {
 
-void setClassText(MemberCall& call, std::u16string_view text) {
-  setStaticString(call.vm, call.result, text.data(), text.size());
-}
-
 void valueOf(MemberCall& call) {
   const ScriptValue* self = selfValue(call);
   *call.result = self ? *self : classObjectOf(call.cls);
@@ -112,21 +108,26 @@ constexpr Member kBooleanMembers[] = {
 }  // namespace
 
 void registerBoolean(ScriptVM* vm) {
-  ClassDef def{"Boolean", kBooleanMembers, booleanCall, booleanConstruct};
-  def.servesKinds = kindBit(KindBoolean);
-  registerClass(vm, def);
+  registerClass(vm, ClassDef{.name = "Boolean",
+                             .members = kBooleanMembers,
+                             .call = booleanCall,
+                             .construct = booleanConstruct,
+                             .servesKinds = kindBit(KindBoolean)});
 }
 
 void registerFunction(ScriptVM* vm) {
-  ClassDef def{"Function", kFunctionMembers, nullptr, functionConstruct};
-  def.servesKinds = kindBit(KindFunction);
-  registerClass(vm, def);
+  registerClass(vm, ClassDef{.name = "Function",
+                             .members = kFunctionMembers,
+                             .construct = functionConstruct,
+                             .servesKinds = kindBit(KindFunction)});
 }
 
 void registerObject(ScriptVM* vm) {
-  ClassDef def{"Object", kObjectMembers, objectCall, objectConstruct};
-  def.servesKinds = kindBit(KindObject);
-  registerClass(vm, def);
+  registerClass(vm, ClassDef{.name = "Object",
+                             .members = kObjectMembers,
+                             .call = objectCall,
+                             .construct = objectConstruct,
+                             .servesKinds = kindBit(KindObject)});
 }
 
 }  // namespace vorlo

@@ -15,11 +15,9 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "engine/array.h"
 #include "engine/convert.h"
@@ -69,6 +67,7 @@ struct ClassState {
   Atom indexAtom = 0;
   Atom inputAtom = 0;
   Slots slots;
+  void mark(ScriptVM* vm) const { markValue(vm, input); }
 };
 
 // An instance's native data.
@@ -79,38 +78,13 @@ struct Instance {
   int32_t lastIndex = 0;
 };
 
+
+// The instance behind the `self` of an instance property (the table marks them so: self is data).
 Instance* instanceOf(void* self) { return static_cast<Instance*>(self); }
 
 // --- the class-wide state of each machine ---
 
-std::mutex gStatesLock;
-std::unordered_map<const ScriptVM*, ClassState*> gStates;
-
-ClassState& stateOf(const ScriptVM* vm) {
-  std::lock_guard<std::mutex> lock(gStatesLock);
-  return *gStates.at(vm);
-}
-
-// The state lives in the native data of an unbound holder object that stays pinned for the life of
-// the machine: its mark keeps the input alive, its finalizer (run when the machine goes) frees it.
-void markState(ScriptVM* vm, NativeClass*, void* self) {
-  auto* state = static_cast<ClassState*>(self);
-  markValue(vm, state->input);
-}
-
-void finalizeState(NativeClass*, void* self) {
-  auto* state = static_cast<ClassState*>(self);
-  {
-    std::lock_guard<std::mutex> lock(gStatesLock);
-    for (auto it = gStates.begin(); it != gStates.end(); ++it) {
-      if (it->second == state) {
-        gStates.erase(it);
-        break;
-      }
-    }
-  }
-  delete state;
-}
+ClassState& stateOf(const ScriptVM* vm) { return *classState<ClassState>(vm); }
 
 // --- compiling ---
 
@@ -291,7 +265,7 @@ ScriptValue chooseText(ScriptVM* vm, ClassState& state, const MemberCall& call) 
 template <typename Found>
 void matchCall(MemberCall& call, ScriptValue neutral, Found found) {
   *call.result = neutral;
-  Instance* re = instanceOf(call.self);
+  Instance* re = dataOf<Instance>(call);
   if (!re) return;
   ClassState& state = stateOf(call.vm);
   ValueRoot text(call.vm, chooseText(call.vm, state, call));
@@ -311,7 +285,7 @@ void testCall(MemberCall& call) {
 
 void compileCall(MemberCall& call) {
   *call.result = ScriptValue::boolean(false);
-  Instance* re = instanceOf(call.self);
+  Instance* re = dataOf<Instance>(call);
   if (!re || !call.has(0)) return;
   ValueRoot pattern(call.vm, toStringValue(call.vm, call.arg(0)));
   int flags = 0;
@@ -323,9 +297,9 @@ void compileCall(MemberCall& call) {
 }
 
 void toStringCall(MemberCall& call) {
-  Instance* re = instanceOf(call.self);
+  Instance* re = dataOf<Instance>(call);
   if (!re) {
-    setText(call.vm, call.result, std::string_view("[Object RegExp]"));
+    setClassText(call, u"[Object RegExp]");
     return;
   }
   std::u16string text = u"/" + re->pattern + u"/";
@@ -440,12 +414,12 @@ constexpr Member kMembers[] = {
     {"lastMatch", nullptr, getGroup<0>},
     {"lastParen", nullptr, getLastParen},
     {"leftContext", nullptr, getLeftContext},
-    {"multiline", nullptr, getFlag<kMultiline>, nullptr, true},
+    instanceProperty("multiline", getFlag<kMultiline>),
     {"rightContext", nullptr, getRightContext},
-    {"global", nullptr, getFlag<kGlobal>, nullptr, true},
-    {"ignoreCase", nullptr, getFlag<kIgnoreCase>, nullptr, true},
-    {"lastIndex", nullptr, getLastIndex, setLastIndex, true},
-    {"source", nullptr, getSource, nullptr, true},
+    instanceProperty("global", getFlag<kGlobal>),
+    instanceProperty("ignoreCase", getFlag<kIgnoreCase>),
+    instanceProperty("lastIndex", getLastIndex, setLastIndex),
+    instanceProperty("source", getSource),
     {"compile", compileCall},
     {"exec", execCall},
     {"test", testCall},
@@ -457,10 +431,7 @@ constexpr Member kMembers[] = {
 ScriptValue newRegExp(ScriptVM* vm, NativeClass* cls, std::u16string_view pattern, int flags) {
   auto re = std::make_unique<Instance>();
   if (!compileInto(*re, pattern, flags, Syntax::Constructor)) return ScriptValue::null();
-  ScriptValue result;
-  makeInstance(vm, cls, re.get(), &result);
-  re.release();  // the object owns it now
-  return result;
+  return makeInstance(vm, cls, std::move(re));
 }
 
 void construct(ScriptVM* vm, NativeClass* cls, const ScriptValue* args, ScriptValue* result) {
@@ -481,22 +452,20 @@ void call(ScriptVM* vm, NativeClass* cls, void* self, ScriptValue* result, const
   execCall(c);
 }
 
-void finalize(NativeClass*, void* self) { delete instanceOf(self); }
-
 // Expression literals of loaded images.
 ScriptValue makeLiteral(ScriptVM* vm, const char16_t* text, size_t length, int flags) {
   return newRegExp(vm, stateOf(vm).cls, std::u16string_view(text, length), flags & (kGlobal | kIgnoreCase | kMultiline));
 }
 
-const ClassDef kRegExp{"RegExp", kMembers, call, construct, finalize};
+const ClassDef kRegExp{.name = "RegExp",
+                       .members = kMembers,
+                       .call = call,
+                       .construct = construct,
+                       .finalize = finalizeData<Instance>,
+                       .data = typeKey<Instance>()};
 
 // The instance behind a RegExp value, or null.
-Instance* regExpOf(ScriptVM* vm, const ScriptValue& value) {
-  if (value.kind != KindNative) return nullptr;
-  NativeObject* n = value.asNative();
-  if (n->cls != stateOf(vm).cls) return nullptr;
-  return instanceOf(n->data);
-}
+Instance* regExpOf(ScriptVM* vm, const ScriptValue& value) { return dataOf<Instance>(value, stateOf(vm).cls); }
 
 ScriptValue copyOf(ScriptVM* vm, const ScriptValue& text) {
   return ScriptValue::string(newOwnedString(vm, text.asString()->chars, text.asString()->length));
@@ -549,25 +518,11 @@ void expandReplacement(ScriptVM* vm, std::u16string& out, std::u16string_view r,
 
 void registerRegExp(ScriptVM* vm) {
   auto owned = std::make_unique<ClassState>();
-  ClassState* state = owned.get();
-  state->slots.clear();
-  state->indexAtom = intern(vm, "index");
-  state->inputAtom = intern(vm, "input");
-
-  NativeClass* holderClass = newNativeClass(vm);
-  holderClass->mark = markState;
-  holderClass->finalize = finalizeState;
-  ScriptValue holder;
-  makeInstance(vm, holderClass, state, &holder);
-  owned.release();  // the holder owns it now
-  {
-    std::lock_guard<std::mutex> lock(gStatesLock);
-    gStates[vm] = state;
-  }
-  pinValue(vm, holder);
-
-  NativeClass* cls = registerClass(vm, kRegExp);
-  state->cls = cls;
+  owned->slots.clear();
+  owned->indexAtom = intern(vm, "index");
+  owned->inputAtom = intern(vm, "input");
+  ClassState& state = installClassState(vm, std::move(owned));
+  state.cls = registerClass(vm, kRegExp);
   vm->hooks.makeRegExp = makeLiteral;
 }
 

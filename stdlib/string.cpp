@@ -51,7 +51,7 @@ void getLength(ScriptVM*, void* self, ScriptValue* value) {
 
 void toString(MemberCall& call) {
   if (selfValue(call)) *call.result = *selfValue(call);
-  else setStaticString(call.vm, call.result, u"[Object String]", 15);
+  else setClassText(call, u"[Object String]");
 }
 
 void valueOf(MemberCall& call) {
@@ -324,9 +324,11 @@ constexpr Member kMembers[] = {
 }  // namespace
 
 void registerString(ScriptVM* vm) {
-  ClassDef def{"String", kMembers, stringCall, stringConstruct};
-  def.servesKinds = kindBit(KindString);
-  registerClass(vm, def);
+  registerClass(vm, ClassDef{.name = "String",
+                             .members = kMembers,
+                             .call = stringCall,
+                             .construct = stringConstruct,
+                             .servesKinds = kindBit(KindString)});
 }
 
 }  // namespace vorlo

@@ -40,8 +40,12 @@ struct FolderEntry {
 // The entries of a folder without "." and "..". Empty when it cannot be read.
 std::vector<FolderEntry> listFolder(const std::string& path);
 
-// The system's text for the calling thread's last error (errno elsewhere), at most 255 characters.
-std::string lastErrorText();
+// The calling thread's last error code (GetLastError on Windows, errno elsewhere).
+uint32_t lastErrorCode();
+// The system's text for an error code, at most 255 characters.
+std::string errorText(uint32_t code);
+// The system's text for the calling thread's last error.
+inline std::string lastErrorText() { return errorText(lastErrorCode()); }
 
 // Case folding for name comparisons (the system's own rules on Windows).
 char16_t foldCase(char16_t c);

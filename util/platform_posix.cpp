@@ -91,8 +91,10 @@ std::vector<FolderEntry> listFolder(const std::string& path) {
   return out;
 }
 
-std::string lastErrorText() {
-  std::string s = std::strerror(errno);
+uint32_t lastErrorCode() { return static_cast<uint32_t>(errno); }
+
+std::string errorText(uint32_t code) {
+  std::string s = std::strerror(static_cast<int>(code));
   if (s.size() > 255) s.resize(255);
   return s;
 }

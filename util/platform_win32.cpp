@@ -85,8 +85,9 @@ std::vector<FolderEntry> listFolder(const std::string& path) {
   return out;
 }
 
-std::string lastErrorText() {
-  DWORD code = GetLastError();
+uint32_t lastErrorCode() { return GetLastError(); }
+
+std::string errorText(uint32_t code) {
   wchar_t buf[256];
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                            GetSystemDefaultLangID(), buf, 255, nullptr);
@@ -94,6 +95,7 @@ std::string lastErrorText() {
     n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
                        255, nullptr);
   }
+  while (n > 0 && (buf[n - 1] == L'\r' || buf[n - 1] == L'\n' || buf[n - 1] == L' ')) n--;
   return narrow(buf, n);
 }
 

@@ -11,6 +11,8 @@
 #include "engine/trace.h"
 #include "stdlib/binding.h"
 #include "tests/engine/engine_fixture.h"
+#include "util/platform.h"
+#include "util/text.h"
 
 namespace vorlo::test {
 namespace {
@@ -55,16 +57,22 @@ const Member kGadgetMembers[] = {
 int gFinalized = 0;
 
 const ClassDef kGadget{
-    "Gadget",
-    kGadgetMembers,
-    nullptr,
-    nullptr,
-    [](NativeClass*, void* self) {
-      ++gFinalized;
-      delete gadget(self);
-    },
-    [](ScriptVM* vm, NativeClass*, void* self) { markValue(vm, gadget(self)->onChange.function); },
+    .name = "Gadget",
+    .members = kGadgetMembers,
+    .finalize =
+        [](NativeClass*, void* self) {
+          ++gFinalized;
+          delete gadget(self);
+        },
+    .mark = [](ScriptVM* vm, NativeClass*, void* self) { markValue(vm, gadget(self)->onChange.function); },
+    .data = typeKey<Gadget>(),
 };
+
+// A second class with data of its own type.
+struct Widget {
+  int size = 3;
+};
+const ClassDef kWidget{.name = "Widget", .finalize = finalizeData<Widget>, .data = typeKey<Widget>()};
 
 // A class serving strings: answers "length", nothing else.
 const Member kTextMembers[] = {
@@ -72,7 +80,7 @@ const Member kTextMembers[] = {
        *v = ScriptValue::integer(static_cast<ScriptValue*>(self)->asString()->length);
      }},
 };
-const ClassDef kText{"Text", kTextMembers, nullptr, nullptr, nullptr, nullptr, kindBit(KindString)};
+const ClassDef kText{.name = "Text", .members = kTextMembers, .servesKinds = kindBit(KindString)};
 
 class BindingTest : public EngineTest {
  protected:
@@ -81,6 +89,7 @@ class BindingTest : public EngineTest {
     setTraceSink([](void* ctx, std::string_view line) { static_cast<BindingTest*>(ctx)->lines.emplace_back(line); }, this);
     gFinalized = 0;
     gadgetClass = registerClass(vm, kGadget);
+    widgetClass = registerClass(vm, kWidget);
     registerClass(vm, kText);
   }
   void TearDown() override {
@@ -97,6 +106,7 @@ class BindingTest : public EngineTest {
   std::vector<std::string> takeLines() { return std::exchange(lines, {}); }
 
   NativeClass* gadgetClass = nullptr;
+  NativeClass* widgetClass = nullptr;
   std::vector<std::string> lines;
 };
 
@@ -202,13 +212,60 @@ TEST_F(BindingTest, UnreachableInstancesAreFinalizedOnce) {
   EXPECT_EQ(gFinalized, 1);
 }
 
-TEST_F(BindingTest, IsInstanceOfFollowsTheGlobalsClassObject) {
-  ValueRoot obj(vm, instance(new Gadget));
-  EXPECT_TRUE(isInstanceOf(vm, obj.value, "Gadget"));
-  EXPECT_FALSE(isInstanceOf(vm, obj.value, "Text"));
-  EXPECT_FALSE(isInstanceOf(vm, str("x"), "Text"));
-  setGlobal("Gadget", ScriptValue::integer(0));
-  EXPECT_FALSE(isInstanceOf(vm, obj.value, "Gadget"));
+// The class itself decides, not the global that held its class object: a script can rebind that.
+TEST_F(BindingTest, DataOfTakesOnlyInstancesOfTheClassItself) {
+  auto* data = new Gadget;
+  ValueRoots<2> kept(vm);
+  kept[0] = instance(data);
+  kept[1] = makeInstance(vm, widgetClass, std::make_unique<Widget>());
+  ScriptValue gadgetValue = kept[0], widgetValue = kept[1];
+  EXPECT_EQ(dataOf<Gadget>(gadgetValue, gadgetClass), data);
+  EXPECT_EQ(dataOf<Widget>(widgetValue, widgetClass)->size, 3);
+  struct Case {
+    const char* what;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"an instance of another class", dataOf<Gadget>(widgetValue, gadgetClass) == nullptr},
+      {"the right instance asked for another data type", dataOf<Widget>(gadgetValue, gadgetClass) == nullptr},
+      {"the class object (no data)", dataOf<Gadget>(classObjectOf(gadgetClass), gadgetClass) == nullptr},
+      {"a string", dataOf<Gadget>(str("x"), gadgetClass) == nullptr},
+      {"a plain object", dataOf<Gadget>(newObjectValue(), gadgetClass) == nullptr},
+  };
+  for (const Case& c : cases) EXPECT_TRUE(c.refused) << c.what;
+
+  // The receiver of a member call: typed by the class that dispatched it.
+  ScriptValue result;
+  ScriptValue noArgs[1] = {ScriptValue::integer(0)};
+  EXPECT_EQ(dataOf<Gadget>(MemberCall{vm, gadgetClass, data, &result, noArgs}), data);
+  EXPECT_EQ(dataOf<Gadget>(MemberCall{vm, widgetClass, dataOf<Widget>(widgetValue, widgetClass), &result, noArgs}),
+            nullptr);
+  EXPECT_EQ(dataOf<Gadget>(MemberCall{vm, gadgetClass, nullptr, &result, noArgs}), nullptr);
+
+  // A script rebinds the names: the instance is still a Gadget, the Widget still not.
+  setGlobal("Gadget", classObjectOf(widgetClass));
+  setGlobal("Widget", classObjectOf(gadgetClass));
+  EXPECT_EQ(dataOf<Gadget>(gadgetValue, gadgetClass), data);
+  EXPECT_EQ(dataOf<Gadget>(widgetValue, gadgetClass), nullptr);
+}
+
+// The one rule for failed system calls: the neutral result, and the code with the system's text kept
+// as the machine's last error until the next failure.
+TEST_F(BindingTest, OsFailuresGiveTheNeutralResultAndKeepTheLastError) {
+  EXPECT_EQ(lastOsError(vm).code, 0u);
+  EXPECT_TRUE(lastOsError(vm).text.empty());
+  ScriptValue noArgs[1] = {ScriptValue::integer(0)};
+  ScriptValue result = ScriptValue::integer(7);
+  MemberCall call{vm, gadgetClass, nullptr, &result, noArgs};
+  osFailure(call, 2);
+  EXPECT_TRUE(result.is(KindBoolean) && !result.asBool());
+  EXPECT_EQ(lastOsError(vm).code, 2u);
+  EXPECT_EQ(lastOsError(vm).text, utf8ToUtf16(os::errorText(2)));
+  EXPECT_FALSE(lastOsError(vm).text.empty());
+  osFailure(call, 13, ScriptValue::null());
+  EXPECT_TRUE(result.is(KindNull));
+  EXPECT_EQ(lastOsError(vm).code, 13u);
+  EXPECT_NE(lastOsError(vm).text, utf8ToUtf16(os::errorText(2)));
 }
 
 TEST_F(BindingTest, ValueKindsUseTheirClassThenTheirOwnProperties) {
