@@ -12,6 +12,8 @@
 
 namespace vorlo::player::avm1 {
 
+void installXml(Vm& vm, Object* global);  // xml.cpp
+
 namespace {
 
 const Value& arg(std::vector<Value>& args, size_t i) {
@@ -525,21 +527,22 @@ Value stringConcat(Vm& vm, Value& self, std::vector<Value>& args) {
   return Value(s);
 }
 Value stringIndexOf(Vm& vm, Value& self, std::vector<Value>& args) {
+  if (args.empty()) return {};
   std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
-  double start = args.size() > 1 ? vm.toNumber(args[1]) : 0;
-  if (std::isnan(start) || start < 0) start = 0;
-  if (start > double(s.size())) return Value(needle.empty() ? double(s.size()) : -1.0);
+  int32_t start = args.size() > 1 ? toInt32(vm.toNumber(args[1])) : 0;
+  if (start < 0) start = 0;
+  if (size_t(start) > s.size()) return Value(-1.0);
   size_t at = s.find(needle, size_t(start));
   return Value(at == std::u16string::npos ? -1.0 : double(at));
 }
 Value stringLastIndexOf(Vm& vm, Value& self, std::vector<Value>& args) {
+  if (args.empty()) return {};
   std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
   size_t from = std::u16string::npos;
-  if (args.size() > 1) {
-    double f = vm.toNumber(args[1]);
-    if (std::isnan(f)) f = double(s.size());
+  if (args.size() > 1 && !args[1].isUndefined()) {
+    int32_t f = toInt32(vm.toNumber(args[1]));
     if (f < 0) return Value(-1.0);
-    from = size_t(std::min(f, double(s.size())));
+    from = size_t(f);
   }
   size_t at = s.rfind(needle, from);
   return Value(at == std::u16string::npos ? -1.0 : double(at));
@@ -1132,6 +1135,8 @@ void Vm::installBuiltins() {
   makeClass(*this, global_, "Button", functionCall, nullptr, buttonProto);
   textFieldProto = newObject();
   makeClass(*this, global_, "TextField", functionCall, nullptr, textFieldProto);
+
+  installXml(*this, global_);
 
   auto global = [&](const char* name, NativeFn fn) { method(*this, global_, name, fn); };
   global("parseInt", fnParseInt);

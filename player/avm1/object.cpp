@@ -169,7 +169,25 @@ Value Vm::get(Object* o, const std::string& name) {
 
 Value Vm::getValue(const Value& v, const std::string& name) {
   switch (v.type) {
-    case Type::Object: return get(v.obj, name);
+    case Type::Object: {
+      bool found;
+      Value out = lookup(v.obj, name, &found, nullptr, v);
+      if (found || v.obj->kind == Kind::Super) return out;
+      // A missing member asks the object's __resolve, when it has one.
+      if (key(name) == "__resolve") return out;
+      // The chain is searched for a __resolve that is an object: a function is called, any
+      // other object ends the search; values that are not objects (and clips) are passed over.
+      int depth = 0;
+      for (Object* cur = v.obj; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth) {
+        Property* p = cur->own(key("__resolve"));
+        if (!p) continue;
+        Value r = p->getter ? call(Value(p->getter), v, {}) : p->value;
+        if (!r.isObject() || r.obj->kind == Kind::Clip) continue;
+        if (r.obj->kind == Kind::Function) return call(r, v, {Value(name)});
+        break;
+      }
+      return out;
+    }
     case Type::String: {
       if (key(name) == "length") {
         // Length in UTF-16 units, as scripts count characters.
@@ -596,6 +614,7 @@ Value Vm::callMethod(const Value& target, const std::string& name, std::vector<V
   if (target.type == Type::Object) {
     bool found;
     fn = lookup(target.obj, name, &found, &holder, target);
+    if (!found) fn = getValue(target, name);  // __resolve
   } else {
     fn = getValue(target, name);
   }
@@ -616,7 +635,7 @@ void Vm::collectGarbage() {
   for (Object* o : heap_) o->marked = false;
   mark(global_);
   for (Object* p : {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto, dateProto,
-                    clipProto, buttonProto, textFieldProto, errorProto})
+                    clipProto, buttonProto, textFieldProto, errorProto, xmlNodeProto, xmlProto})
     mark(p);
   for (ClipObject* c : clips_)
     if (c->display) mark(c);

@@ -264,6 +264,8 @@ class Vm {
   Object* buttonProto = nullptr;
   Object* textFieldProto = nullptr;
   Object* errorProto = nullptr;
+  Object* xmlNodeProto = nullptr;
+  Object* xmlProto = nullptr;
 
   struct Timer {
     int id = 0;
