@@ -12,7 +12,7 @@ Window::~Window() {
   }
 }
 
-const wchar_t* Window::registerClass(HICON icon, UINT style) {
+const wchar_t* Window::registerWindowClass(HICON icon, UINT style) {
   // One class per icon and style, named after them as the framework does.
   static std::map<std::pair<HICON, UINT>, std::wstring> names;
   auto key = std::make_pair(icon, style);

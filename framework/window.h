@@ -15,7 +15,7 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // Registers (once) and returns a window class of this framework with the given icon.
-  static const wchar_t* registerClass(HICON icon, UINT style = 0);
+  static const wchar_t* registerWindowClass(HICON icon, UINT style = 0);
 
   bool create(DWORD exStyle, const wchar_t* className, const std::wstring& title, DWORD style, int x, int y, int w,
               int h, HWND parent, HMENU menu = nullptr);

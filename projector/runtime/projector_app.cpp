@@ -15,7 +15,8 @@
 #include "projector/runtime/resource_ids.h"
 #include "engine/embed.h"
 #include "engine/trace.h"
-#include "stdlib/registry.h"
+#include "host/class_list.h"
+#include "util/text.h"
 
 namespace vorlo {
 namespace {
@@ -69,7 +70,7 @@ void ProjectorApp::runInstallScript(const char* name) {
   try {
     auto image = readPackedResource(*resources_, name, res::kScripts);
     // A fresh machine with the default options runs the script to completion and goes.
-    Engine* engine = image ? createStandardEngine() : nullptr;
+    Engine* engine = image ? createFullEngine() : nullptr;
     if (engine) {
       runPackagedImage(engine, *image);
       destroyEngine(engine);
@@ -124,7 +125,7 @@ HICON ProjectorApp::windowClassIcon() {
 }
 
 bool ProjectorApp::createWindows() {
-  const wchar_t* cls = fw::Window::registerClass(windowClassIcon());
+  const wchar_t* cls = fw::Window::registerWindowClass(windowClassIcon());
   owner_ = std::make_unique<OwnerWindow>();
   if (!owner_->create(0, cls, L"", 0, 0, 0, 0, 0, nullptr)) return false;
   ownerWindow_ = owner_->hwnd();
@@ -169,8 +170,13 @@ void ProjectorApp::showStartMovie() {
 bool ProjectorApp::runScript(const char* name) {
   const std::vector<uint8_t>* image = scripts_.find(name);
   if (!image) return false;
-  if (!engine_) engine_ = createStandardEngine();
-  if (!engine_) return false;
+  if (!engine_) {
+    engine_ = createFullEngine();
+    if (!engine_) return false;
+    host_.mainWindow = frame_ ? frame_->hwnd() : nullptr;
+    host_.workFolder = utf8ToUtf16(workFolder_);
+    engine_->vm->host = &host_;
+  }
   runPackagedImage(engine_, *image);
   return true;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/app.h"
+#include "host/host_context.h"
 #include "projector/package_records.h"
 #include "projector/resources.h"
 #include "projector/runtime/main_frame.h"
@@ -59,6 +60,7 @@ class ProjectorApp : public fw::WinApp {
   std::unique_ptr<MainFrame> frame_;
   HACCEL accelerators_ = nullptr;
   Engine* engine_ = nullptr;  // the script machine, from the first script run to the quit
+  HostContext host_;          // what the host classes of engine_ reach
 };
 
 }  // namespace vorlo

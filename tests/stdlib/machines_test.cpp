@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "engine/embed.h"
-#include "stdlib/registry.h"
+#include "stdlib/portable_classes.h"
 
 namespace vorlo {
 namespace {
@@ -23,8 +23,8 @@ double draw(Engine* engine) {
 
 // The generator is one state for the process: a draw in one machine moves the other's sequence.
 TEST(Machines, RandomNumbersContinueOneSequence) {
-  Engine* a = createStandardEngine();
-  Engine* b = createStandardEngine();
+  Engine* a = createPortableEngine();
+  Engine* b = createPortableEngine();
   ASSERT_TRUE(a && b);
   double first = draw(a);
   double second = draw(b);
@@ -48,7 +48,7 @@ TEST(Machines, RegExpStateBelongsToEachMachine) {
   Run runs[] = {{"xaab", "aa", ""}, {"zaaaaab", "aaaaa", ""}};
   std::atomic<int> ready{0};
   auto work = [&ready](Run* run) {
-    Engine* engine = createStandardEngine();
+    Engine* engine = createPortableEngine();
     ready++;
     while (ready.load() < 2) std::this_thread::yield();
     if (!engine) {

@@ -10,7 +10,7 @@
 #include "engine/trace.h"
 #include "engine/vm.h"
 #include "stdlib/binding.h"
-#include "stdlib/registry.h"
+#include "stdlib/portable_classes.h"
 
 namespace vorlo {
 namespace {
@@ -28,7 +28,7 @@ void finalizedCall(ScriptVM*, NativeClass*, void*, ScriptValue* result, const Sc
 
 // The standard classes, a class whose instances count their finalization, and `finalized()`.
 void registerWithProbe(ScriptVM* vm) {
-  registerAllClasses(vm);
+  registerPortableClasses(vm);
   registerClass(vm, ClassDef{"Probe", {}, nullptr, probeConstruct, probeFinalize});
   static const GlobalFunction functions[] = {{"finalized", finalizedCall}};
   registerGlobalFunctions(vm, functions);

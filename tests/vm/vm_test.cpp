@@ -24,7 +24,7 @@
 #include "engine/tables.h"
 #include "engine/trace.h"
 #include "stdlib/binding.h"
-#include "stdlib/registry.h"
+#include "stdlib/portable_classes.h"
 
 namespace vorlo {
 namespace {
@@ -41,7 +41,7 @@ void constructObject(ScriptVM* vm, NativeClass*, const ScriptValue*, ScriptValue
 }
 
 void registerWithStandIns(ScriptVM* vm) {
-  registerAllClasses(vm);
+  registerPortableClasses(vm);
   registerClass(vm, ClassDef{"NumberStandIn", kNumberMembers, nullptr, nullptr, nullptr, nullptr,
                              kindBit(KindInteger)});
   registerClass(vm, ClassDef{"Object", {}, nullptr, constructObject});
@@ -240,7 +240,7 @@ TEST(VmHook, ANonzeroHookAnswerStopsTheRun) {
   VMOptions options;
   options.hook = breakingHook;
   options.hookData = 7;
-  Engine* engine = createEngine(&options, registerAllClasses);
+  Engine* engine = createEngine(&options, registerPortableClasses);
   ASSERT_NE(engine, nullptr);
   engine->vm->heap.threshold = 256;
   std::string text = "s = ''; for (i = 0; i < 10000; i++) s = s + 'x'; 'done';";

@@ -9,7 +9,11 @@
 #include "engine/roots.h"
 #include "engine/string.h"
 #include "engine/trace.h"
-#include "stdlib/registry.h"
+#ifdef _WIN32
+#include "host/class_list.h"  // the full list: the portable classes and the host classes
+#else
+#include "stdlib/portable_classes.h"
+#endif
 
 const char* const kRunSwitchesUsage =
     "  switches: --no-warn-undefined  no warning when an undefined variable is read\n"
@@ -68,7 +72,11 @@ int withEngine(int argc, char** argv, Body&& body) {
   vorlo::VMOptions options;
   const char* operand;
   if (!parseArguments(argc, argv, &options, &operand)) return usage();
-  vorlo::Engine* engine = vorlo::createStandardEngine(&options);
+#ifdef _WIN32
+  vorlo::Engine* engine = vorlo::createFullEngine(&options);
+#else
+  vorlo::Engine* engine = vorlo::createPortableEngine(&options);
+#endif
   if (!engine) {
     std::fputs("vorlo: the script engine could not be created\n", stderr);
     return 1;

@@ -1,4 +1,5 @@
-// The one list of native class registrations, run when an engine is created.
+// The full class list of the Windows programs: the portable classes and the host classes, in the
+// one fixed registration order. The only place that sees both layers.
 #pragma once
 #include "engine/embed.h"
 
@@ -8,6 +9,6 @@ namespace vorlo {
 void registerAllClasses(ScriptVM* vm);
 
 // An engine with every native class registered (null when it cannot be built).
-Engine* createStandardEngine(const VMOptions* options = nullptr);
+Engine* createFullEngine(const VMOptions* options = nullptr);
 
 }  // namespace vorlo

@@ -1,11 +1,9 @@
-#include "stdlib/registry.h"
+#include "host/class_list.h"
 
-#include "stdlib/array.h"
 #include "stdlib/builtins.h"
 #include "stdlib/date.h"
 #include "stdlib/globals.h"
-#include "stdlib/math.h"
-#include "stdlib/regexp.h"
+#include "stdlib/portable_classes.h"
 
 namespace vorlo {
 
@@ -13,8 +11,8 @@ namespace {
 
 using Registration = void (*)(ScriptVM* vm);
 
-// The registration order is fixed; a later binding of the same name would win. Each class group
-// takes its place here when it is written:
+// The registration order is fixed; a later binding of the same name would win. Each host class takes
+// its place here when it is written (stdlib/portable_classes.cpp keeps the same order without them):
 //   1. global constants and functions (NaN, Infinity, parseInt ... trace)
 //   2. Date; Folder, File; Drive; Stream, FileStream; StringStream; Math; RegExp; Array; Boolean;
 //      Function; Number; String; Object; ActiveXObject, Enumerator; RegKey, RegValue, Ini; Dialogs,
@@ -26,14 +24,7 @@ using Registration = void (*)(ScriptVM* vm);
 constexpr Registration kRegistrations[] = {
     registerGlobals,
     registerDate,
-    registerMath,
-    registerRegExp,
-    registerArray,
-    registerBoolean,
-    registerFunction,
-    registerNumber,
-    registerString,
-    registerObject,
+    registerLanguageClasses,  // Math to Object
     registerUriFunctions,
 };
 
@@ -43,6 +34,6 @@ void registerAllClasses(ScriptVM* vm) {
   for (Registration r : kRegistrations) r(vm);
 }
 
-Engine* createStandardEngine(const VMOptions* options) { return createEngine(options, registerAllClasses); }
+Engine* createFullEngine(const VMOptions* options) { return createEngine(options, registerAllClasses); }
 
 }  // namespace vorlo
