@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <cstdlib>
 #include <limits>
 
@@ -953,6 +954,73 @@ Value fnTargetPath(Vm& vm, Value&, std::vector<Value>& args) {
   return Value(vm.targetPath(*c->display));
 }
 
+// ---- Listeners (AsBroadcaster) and the stage's global objects ----
+
+ArrayObject* listenersOf(Vm& vm, Value& self) {
+  if (!self.isObject()) return nullptr;
+  Value l = vm.get(self.obj, "_listeners");
+  if (!l.isObject() || l.obj->kind != Kind::Array) return nullptr;
+  return static_cast<ArrayObject*>(l.obj);
+}
+
+Value addListener(Vm& vm, Value& self, std::vector<Value>& args) {
+  ArrayObject* list = listenersOf(vm, self);
+  if (!list) return Value(false);
+  Value l = arg(args, 0);
+  for (const Value& v : list->items)
+    if (vm.strictEquals(v, l)) return Value(true);
+  list->items.push_back(l);
+  return Value(true);
+}
+
+Value removeListener(Vm& vm, Value& self, std::vector<Value>& args) {
+  ArrayObject* list = listenersOf(vm, self);
+  if (!list) return Value(false);
+  Value l = arg(args, 0);
+  for (size_t i = 0; i < list->items.size(); ++i)
+    if (vm.strictEquals(list->items[i], l)) {
+      list->items.erase(list->items.begin() + long(i));
+      return Value(true);
+    }
+  return Value(false);
+}
+
+Value broadcastMessage(Vm& vm, Value& self, std::vector<Value>& args) {
+  ArrayObject* list = listenersOf(vm, self);
+  if (!list || args.empty()) return {};
+  std::string name = vm.toString(args[0]);
+  std::vector<Value> rest(args.begin() + 1, args.end());
+  std::vector<Value> listeners = list->items;  // listeners may change the list while it runs
+  for (const Value& l : listeners) vm.callMethod(l, name, rest);
+  return Value(!listeners.empty());
+}
+
+void makeBroadcaster(Vm& vm, Object* o) {
+  vm.defineOwn(o, "_listeners", Value(static_cast<Object*>(vm.newArray())), kDontEnum);
+  vm.defineOwn(o, "addListener", Value(static_cast<Object*>(vm.newNative(addListener))), kDontEnum);
+  vm.defineOwn(o, "removeListener", Value(static_cast<Object*>(vm.newNative(removeListener))), kDontEnum);
+  vm.defineOwn(o, "broadcastMessage", Value(static_cast<Object*>(vm.newNative(broadcastMessage))), kDontEnum);
+}
+
+Value broadcasterInitialize(Vm& vm, Value&, std::vector<Value>& args) {
+  if (arg(args, 0).isObject()) makeBroadcaster(vm, args[0].obj);
+  return {};
+}
+
+Value returnFalse(Vm&, Value&, std::vector<Value>&) { return Value(false); }
+Value returnZero(Vm&, Value&, std::vector<Value>&) { return Value(0.0); }
+Value returnNull(Vm&, Value&, std::vector<Value>&) { return Value::null(); }
+Value returnMinusOne(Vm&, Value&, std::vector<Value>&) { return Value(-1.0); }
+
+Value stageWidth(Vm& vm, Value&, std::vector<Value>&) {
+  const Movie* m = vm.stage().movie;
+  return Value(m ? (m->header.frameSize.xMax - m->header.frameSize.xMin) / 20 : 0.0);
+}
+Value stageHeight(Vm& vm, Value&, std::vector<Value>&) {
+  const Movie* m = vm.stage().movie;
+  return Value(m ? (m->header.frameSize.yMax - m->header.frameSize.yMin) / 20 : 0.0);
+}
+
 }  // namespace
 
 Vm::Vm(MovieClip& root, StageContext& stage, int v) : version(v), root_(root), stage_(stage) {
@@ -1094,14 +1162,14 @@ void Vm::installBuiltins() {
   method(*this, math, "min", mathMin);
   method(*this, math, "max", mathMax);
   method(*this, math, "random", mathRandom);
-  defineOwn(math, "PI", Value(M_PI), constant);
-  defineOwn(math, "E", Value(M_E), constant);
-  defineOwn(math, "LN2", Value(M_LN2), constant);
-  defineOwn(math, "LN10", Value(M_LN10), constant);
-  defineOwn(math, "LOG2E", Value(M_LOG2E), constant);
-  defineOwn(math, "LOG10E", Value(M_LOG10E), constant);
-  defineOwn(math, "SQRT2", Value(M_SQRT2), constant);
-  defineOwn(math, "SQRT1_2", Value(M_SQRT1_2), constant);
+  defineOwn(math, "PI", Value(std::numbers::pi), constant);
+  defineOwn(math, "E", Value(std::numbers::e), constant);
+  defineOwn(math, "LN2", Value(std::numbers::ln2), constant);
+  defineOwn(math, "LN10", Value(std::numbers::ln10), constant);
+  defineOwn(math, "LOG2E", Value(std::numbers::log2e), constant);
+  defineOwn(math, "LOG10E", Value(std::numbers::log10e), constant);
+  defineOwn(math, "SQRT2", Value(std::numbers::sqrt2), constant);
+  defineOwn(math, "SQRT1_2", Value(std::numbers::sqrt2 / 2), constant);
 
   errorProto = newObject();
   defineOwn(errorProto, "message", Value("Error"));
@@ -1137,6 +1205,62 @@ void Vm::installBuiltins() {
   makeClass(*this, global_, "TextField", functionCall, nullptr, textFieldProto);
 
   installXml(*this, global_);
+
+  // Input and stage objects: there is no pointer or keyboard here, so they answer as if idle.
+  Function* broadcaster = newNative(functionCall);
+  defineOwn(global_, "AsBroadcaster", Value(static_cast<Object*>(broadcaster)), kDontEnum);
+  method(*this, broadcaster, "initialize", broadcasterInitialize);
+  Object* mouse = newObject();
+  defineOwn(global_, "Mouse", Value(mouse), kDontEnum);
+  makeBroadcaster(*this, mouse);
+  method(*this, mouse, "show", returnZero);
+  method(*this, mouse, "hide", returnZero);
+  Object* keyObj = newObject();
+  defineOwn(global_, "Key", Value(keyObj), kDontEnum);
+  makeBroadcaster(*this, keyObj);
+  method(*this, keyObj, "isDown", returnFalse);
+  method(*this, keyObj, "isToggled", returnFalse);
+  method(*this, keyObj, "getCode", returnZero);
+  method(*this, keyObj, "getAscii", returnZero);
+  const std::pair<const char*, double> keys[] = {
+      {"BACKSPACE", 8}, {"TAB", 9},   {"ENTER", 13},   {"SHIFT", 16}, {"CONTROL", 17}, {"CAPSLOCK", 20},
+      {"ESCAPE", 27},   {"SPACE", 32}, {"PGUP", 33},   {"PGDN", 34},  {"END", 35},     {"HOME", 36},
+      {"LEFT", 37},     {"UP", 38},    {"RIGHT", 39},  {"DOWN", 40},  {"INSERT", 45},  {"DELETEKEY", 46}};
+  for (auto& [name, code] : keys) defineOwn(keyObj, name, Value(code), constant);
+  Object* stageObj = newObject();
+  defineOwn(global_, "Stage", Value(stageObj), kDontEnum);
+  makeBroadcaster(*this, stageObj);
+  {
+    Object* props = stageObj;
+    props->props.push_back(Property{"width", Value(), newNative(stageWidth), nullptr, kDontEnum, 0});
+    props->index.emplace(key("width"), uint32_t(props->props.size() - 1));
+    props->props.push_back(Property{"height", Value(), newNative(stageHeight), nullptr, kDontEnum, 0});
+    props->index.emplace(key("height"), uint32_t(props->props.size() - 1));
+  }
+  defineOwn(stageObj, "scaleMode", Value("showAll"), kDontEnum);
+  defineOwn(stageObj, "align", Value(""), kDontEnum);
+  defineOwn(stageObj, "showMenu", Value(true), kDontEnum);
+  Object* selection = newObject();
+  defineOwn(global_, "Selection", Value(selection), kDontEnum);
+  makeBroadcaster(*this, selection);
+  method(*this, selection, "getFocus", returnNull);
+  method(*this, selection, "setFocus", returnFalse);
+  method(*this, selection, "getBeginIndex", returnMinusOne);
+  method(*this, selection, "getEndIndex", returnMinusOne);
+  method(*this, selection, "getCaretIndex", returnMinusOne);
+  Object* system = newObject();
+  defineOwn(global_, "System", Value(system), kDontEnum);
+  Object* security = newObject();
+  defineOwn(system, "security", Value(security), kDontEnum);
+  defineOwn(security, "sandboxType", Value("localWithFile"), kDontEnum);
+  method(*this, security, "allowDomain", returnFalse);
+  Object* capabilities = newObject();
+  defineOwn(system, "capabilities", Value(capabilities), kDontEnum);
+  defineOwn(capabilities, "version", Value("WIN 8,0,0,0"), kDontEnum);
+  defineOwn(capabilities, "os", Value("Windows XP"), kDontEnum);
+  defineOwn(capabilities, "playerType", Value("StandAlone"), kDontEnum);
+  defineOwn(capabilities, "language", Value("en"), kDontEnum);
+  defineOwn(system, "useCodepage", Value(false), kDontEnum);
 
   auto global = [&](const char* name, NativeFn fn) { method(*this, global_, name, fn); };
   global("parseInt", fnParseInt);

@@ -2,6 +2,7 @@
 // instance name, and the MovieClip methods.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <limits>
 
 #include "player/avm1/text.h"
@@ -233,7 +234,7 @@ Value Vm::getClipProperty(ClipObject& c, int index) {
     }
     case 10: {
       if (c.cachedTransform) return Value(c.rotation);
-      return Value(std::atan2(m.b, m.a) * 180 / M_PI);
+      return Value(std::atan2(m.b, m.a) * 180 / std::numbers::pi);
     }
     case 11: return Value(slashPath(*d));
     case 13: return Value(d->name);
@@ -257,11 +258,11 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
     if (c.cachedTransform) return;
     c.xscale = std::hypot(m.a, m.b) * 100;
     c.yscale = std::hypot(m.c, m.d) * 100;
-    c.rotation = std::atan2(m.b, m.a) * 180 / M_PI;
+    c.rotation = std::atan2(m.b, m.a) * 180 / std::numbers::pi;
     c.cachedTransform = true;
   };
   auto rebuild = [&]() {
-    double r = c.rotation * M_PI / 180;
+    double r = c.rotation * std::numbers::pi / 180;
     double sx = c.xscale / 100, sy = c.yscale / 100;
     m.a = sx * std::cos(r);
     m.b = sx * std::sin(r);
