@@ -19,8 +19,6 @@ std::string num(uint32_t v) {
   return buf;
 }
 
-std::string tagWhere(uint16_t code) { return std::string(tag::name(code)); }
-
 // The body of a compressed movie, at most `limit` bytes, grown as data arrives (never reserved
 // from the declared size). A damaged stream keeps what came out before the damage.
 bool inflateMovie(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out, std::string& problem) {
@@ -58,7 +56,6 @@ class TimelineReader {
   // Reads tags until End or the end of the data; the frames go to `timeline`.
   void read(SwfReader& r, Timeline& timeline) {
     Frame frame;
-    bool frameHasContent = false;
     while (!r.atEnd()) {
       size_t start = r.position();
       uint16_t header = r.u16();
@@ -70,7 +67,7 @@ class TimelineReader {
         break;
       }
       if (length > r.remaining()) {
-        ctx_.warn(tagWhere(code) + " at byte " + num(uint32_t(start)) + " declares " + num(length) +
+        ctx_.warn(std::string(tag::name(code)) + " at byte " + num(uint32_t(start)) + " declares " + num(length) +
                   " bytes but only " + num(uint32_t(r.remaining())) + " remain");
         break;
       }
@@ -80,17 +77,13 @@ class TimelineReader {
         if (!ctx_.charge(sizeof(Frame), "frames")) break;
         timeline.frames.push_back(std::move(frame));
         frame = Frame{};
-        frameHasContent = false;
         continue;
       }
-      if (readTag(code, body, frame)) frameHasContent = true;
+      readTag(code, body, frame);
     }
     // Tags after the last ShowFrame belong to no frame that is ever shown, unless the timeline
     // has no frame at all (then they make its one frame).
-    if (timeline.frames.empty()) {
-      (void)frameHasContent;
-      timeline.frames.push_back(std::move(frame));
-    }
+    if (timeline.frames.empty()) timeline.frames.push_back(std::move(frame));
   }
 
  private:
@@ -189,7 +182,7 @@ class TimelineReader {
   }
 
   bool damaged(uint16_t code) {
-    ctx_.warn(tagWhere(code) + " is damaged: left out");
+    ctx_.warn(std::string(tag::name(code)) + " is damaged: left out");
     return false;
   }
 

@@ -316,7 +316,8 @@ void readMorphShapeTag(ReadContext& ctx, uint16_t code, std::span<const uint8_t>
     m.usesScalingStrokes = r.flag();
   }
   uint32_t endOffset = r.u32();
-  size_t endAt = r.position() + endOffset;
+  // Checked before adding, so that a huge offset cannot wrap a 32-bit size.
+  size_t endAt = endOffset <= body.size() - r.position() ? r.position() + endOffset : body.size() + 1;
   auto damaged = [&] { ctx.warn(std::string(tag::name(code)) + " " + std::to_string(id) + " is damaged: left out"); };
   uint16_t fills = readCount(r, true);
   if (!r.ok() || !ctx.charge(size_t(fills) * 2 * sizeof(FillStyle), "morph styles")) return damaged();

@@ -31,6 +31,8 @@ bool readGlyphs(ReadContext& ctx, std::span<const uint8_t> body, size_t base, co
   if (!ctx.charge(offsets.size() * sizeof(Glyph), "glyphs")) return false;
   glyphs.resize(offsets.size());
   for (size_t i = 0; i < offsets.size(); ++i) {
+    // Offsets are checked before they are added, so that a huge one cannot wrap a 32-bit size.
+    if (offsets[i] > body.size() - base || (i + 1 < offsets.size() && offsets[i + 1] > body.size() - base)) return false;
     size_t from = base + offsets[i];
     size_t to = i + 1 < offsets.size() ? base + offsets[i + 1] : end;
     if (from > to || to > body.size()) return false;
@@ -85,6 +87,7 @@ void readFont23(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r, std:
   for (uint16_t i = 0; i < count; ++i) offsets.push_back(wideOffsets ? r.u32() : r.u16());
   uint32_t codeTableOffset = count > 0 || r.remaining() >= (wideOffsets ? 4u : 2u) ? (wideOffsets ? r.u32() : r.u16()) : 0;
   if (!r.ok()) return damaged(ctx, code, id);
+  if (codeTableOffset > body.size() - base) return damaged(ctx, code, id);
   size_t codeTable = base + codeTableOffset;
   if (count > 0 && (codeTable > body.size() || !readGlyphs(ctx, body, base, offsets, codeTable, f.glyphs)))
     return damaged(ctx, code, id);

@@ -178,7 +178,6 @@ void assembleText(AsmContext& ctx, const Statement& s, TagList& out) {
   uint16_t id = parseId(a.positional("the character id"));
   int version = int(parseInt(a.option("version").value_or(Word{"1"}), 1, 2));
   Matrix m = parseMatrix(a);
-  bool hasBounds = a.has("bounds");
   Rect bounds = parseBoundsOption(a, "bounds", Rect{0, 0, 0, 0});
   a.finish();
   struct Rec {
@@ -191,7 +190,6 @@ void assembleText(AsmContext& ctx, const Statement& s, TagList& out) {
   std::vector<Rec> recs;
   uint32_t maxIndex = 0;
   int32_t maxAdvance = 0;
-  Rect computed;
   for (const Statement& r : s.block) {
     if (r.keyword() != "record") throw AsmError(r.line, "a text holds record statements");
     Args ra(r);
@@ -217,7 +215,6 @@ void assembleText(AsmContext& ctx, const Statement& s, TagList& out) {
     if (rec.glyphs.size() > 255) ra.fail("a record holds at most 255 glyphs");
     recs.push_back(std::move(rec));
   }
-  if (!hasBounds) bounds = Rect{0, 0, 0, 0};
   unsigned glyphBits = std::max(1u, unsignedBits(maxIndex)), advanceBits = signedBits(maxAdvance);
   SwfWriter w;
   w.u16(id);
@@ -243,7 +240,6 @@ void assembleText(AsmContext& ctx, const Statement& s, TagList& out) {
   w.u8(0);
   out.add(version == 1 ? tag::DefineText : tag::DefineText2, w.bytes);
   (void)ctx;
-  (void)computed;
 }
 
 void assembleEditText(AsmContext& ctx, const Statement& s, TagList& out) {
