@@ -2,6 +2,9 @@
 // the miter limit, closed paths, fills on strokes and translucent self-overlap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "tests/player/render/render_fixtures.h"
 
 namespace vorlo::player::test {
@@ -210,6 +213,38 @@ TEST(Strokes, DegenerateStrokes) {
   Surface s = draw(c.shape, 20, 20);
   EXPECT_EQ(alphaOf(s.row(2)[10]), 255);  // the curve's apex is at y = 2
   EXPECT_EQ(alphaOf(s.row(10)[10]), 0);
+}
+
+TEST(Strokes, ThickStrokesOnTightCurvesHaveNoHoles) {
+  // A pen much wider than the curve's radius: every pixel whose centre lies well within the pen's
+  // reach of the curve is painted whole, for every join style (inner corners must not cancel).
+  for (JoinStyle join : {JoinStyle::Round, JoinStyle::Bevel, JoinStyle::Miter}) {
+    ShapeBuilder b;
+    LineStyle l = lineOf(16);
+    l.join = join;
+    uint16_t ls = b.line(l);
+    b.curve({10, 40}, {30, -10}, {50, 40}, 0, 0, ls);
+    b.curve({50, 40}, {60, 50}, {45, 52}, 0, 0, ls);
+    Surface s = draw(b.shape, 64, 64);
+    auto at = [](Point p0, Point p1, Point p2, double t) {
+      double u = 1 - t;
+      return Point{u * u * p0.x + 2 * u * t * p1.x + t * t * p2.x, u * u * p0.y + 2 * u * t * p1.y + t * t * p2.y};
+    };
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        double best = 1e9;
+        for (int i = 0; i <= 200; ++i) {
+          Point a = at({10, 40}, {30, -10}, {50, 40}, i / 200.0), c = at({50, 40}, {60, 50}, {45, 52}, i / 200.0);
+          best = std::min({best, std::hypot(a.x - x - 0.5, a.y - y - 0.5), std::hypot(c.x - x - 0.5, c.y - y - 0.5)});
+        }
+        if (best < 8 - 1) {
+          ASSERT_EQ(alphaOf(s.row(y)[x]), 255) << "join " << int(join) << " at " << x << "," << y;
+        }
+        if (best > 8 + 1 && join == JoinStyle::Round) {
+          ASSERT_EQ(alphaOf(s.row(y)[x]), 0) << x << "," << y;
+        }
+      }
+  }
 }
 
 }  // namespace
