@@ -13,7 +13,7 @@ Rect DisplayObject::bounds() const {
 }
 
 Painter::Painter(Surface& target, const Movie& movie, Quality quality, double stageScaleX, double stageScaleY)
-    : target_{&target, 0, 0}, movie_(movie), quality_(quality), stageScaleX_(stageScaleX),
+    : target_{&target, 0, 0}, quality_(quality), stageScaleX_(stageScaleX),
       stageScaleY_(stageScaleY), bitmaps_(movie) {}
 
 void Painter::drawList(const DisplayList& list, const Matrix& toPixels, const ColorTransform& cx) {

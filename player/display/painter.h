@@ -34,7 +34,6 @@ class Painter {
   Matrix onTarget(const Matrix& stage) const;
 
   Target target_;
-  const Movie& movie_;
   Quality quality_;
   double stageScaleX_, stageScaleY_;
   static constexpr int kMaxDrawNesting = 200;
