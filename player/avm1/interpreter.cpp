@@ -643,13 +643,13 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x29: {
         Value bv = pop(), xv = pop();
         std::string x = str(xv), b = str(bv);
-        pushBool(toUtf16(x) < toUtf16(b));
+        pushBool(lessByCodePoints(x, b));
         break;
       }
       case 0x68: {
         Value bv = pop(), xv = pop();
         std::string x = str(xv), b = str(bv);
-        pushBool(toUtf16(x) > toUtf16(b));
+        pushBool(lessByCodePoints(b, x));
         break;
       }
       case 0x30: {

@@ -496,7 +496,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 
 Value Vm::lessThan(const Value& a, const Value& b) {
   Value pa = toPrimitive(a), pb = toPrimitive(b);
-  if (pa.type == Type::String && pb.type == Type::String) return Value(toUtf16(pa.str) < toUtf16(pb.str));
+  if (pa.type == Type::String && pb.type == Type::String) return Value(lessByCodePoints(pa.str, pb.str));
   double x = toNumber(pa), y = toNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return {};
   return Value(x < y);

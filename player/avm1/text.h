@@ -74,4 +74,22 @@ inline std::string toUtf8(std::u16string_view s) {
   return out;
 }
 
+// Orders two texts by their characters (code points; surrogate pairs count as one).
+inline bool lessByCodePoints(std::string_view a, std::string_view b) {
+  auto points = [](std::string_view s) {
+    std::u16string u = toUtf16(s);
+    std::u32string out;
+    for (size_t i = 0; i < u.size(); ++i) {
+      char32_t c = u[i];
+      if (c >= 0xD800 && c < 0xDC00 && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (u[i + 1] - 0xDC00);
+        ++i;
+      }
+      out += c;
+    }
+    return out;
+  };
+  return points(a) < points(b);
+}
+
 }  // namespace vorlo::player::avm1

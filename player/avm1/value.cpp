@@ -109,6 +109,17 @@ double stringToNumber(std::string_view s, int version) {
     }
     return double(int32_t(v));
   }
+  if (version >= 6 && start == 0) {
+    // A leading zero followed by octal digits only (no white space before it) is octal, wrapped
+    // to 32 bits before the sign applies.
+    size_t i = t[0] == '+' || t[0] == '-' ? 1 : 0;
+    if (t.size() > i + 1 && t[i] == '0' && t.find_first_not_of("01234567", i) == std::string_view::npos) {
+      uint32_t v = 0;
+      for (size_t j = i; j < t.size(); ++j) v = v * 8 + uint32_t(t[j] - '0');
+      double n = double(int32_t(v));
+      return t[0] == '-' ? -n : n;
+    }
+  }
   size_t used = 0;
   double n = leadingDecimal(t, &used);
   if (used != t.size()) return std::numeric_limits<double>::quiet_NaN();

@@ -59,7 +59,7 @@ TEST(Avm1Conversions, StringsToNumbersByVersion) {
     double n;  // NaN where NaN is expected
   } cases[] = {
       {"150a", 4, 150},   {"150a", 5, kNaN}, {"0x96", 4, 0},   {"0x96", 5, kNaN},  {"0x96", 6, 150},
-      {"0xFFFFFFFF", 7, -1}, {"010", 5, 10},  {"", 4, 0},       {"", 5, kNaN},      {"  12", 7, 12},
+      {"0xFFFFFFFF", 7, -1}, {"010", 5, 10},   {"010", 6, 8},    {" 010", 7, 10},  {"-037777777777", 7, 1},  {"", 4, 0},       {"", 5, kNaN},      {"  12", 7, 12},
       {"1e3", 7, 1000},   {"-.5", 7, -0.5},  {"abc", 4, 0},    {"Infinity", 7, kNaN}, {"12 ", 7, kNaN},
   };
   for (const Case& c : cases) {
