@@ -45,7 +45,9 @@ struct ShapeDraw {
   ColorTransform colorTransform;
   Quality quality = Quality::High;
   const BitmapLibrary* bitmaps = nullptr;
-  std::optional<Rgba> solidColor;       // paint every fill (and stroke) in this colour: glyphs, masks
+  // Paint every fill (and stroke) in this colour: glyphs, masks. The colour transform still
+  // applies to it, as to any style colour (pass an identity transform for masks).
+  std::optional<Rgba> solidColor;
   std::optional<IntRect> clip;          // pixels outside are left alone
 };
 
@@ -56,9 +58,10 @@ void compositeLayer(Surface& target, const Surface& layer, int x, int y, BlendMo
 // Multiplies every pixel of `content` by the alpha of the same pixel of `mask` (same size).
 void applyMask(Surface& content, const Surface& mask);
 // How far (in pixels) a filter's result reaches beyond the content on each side, given the
-// object's scale to pixels.
+// object's scale to pixels: x0 left, y0 top, x1 right, y1 bottom (never beyond 4096).
 IntRect filterReach(const Filter& filter, double scaleX, double scaleY);
 // Applies a filter in place; `layer` already has room for filterReach around its content.
+// Low quality blurs with one pass whatever the filter asks.
 void applyFilter(Surface& layer, const Filter& filter, double scaleX, double scaleY, Quality quality);
 
 }  // namespace vorlo::player
