@@ -3,6 +3,7 @@
 // leaves it null, and host members that need it give their neutral result there.
 #pragma once
 #include <windows.h>
+#include <oaidl.h>
 
 #include <string>
 
