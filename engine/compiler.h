@@ -7,15 +7,13 @@
 
 #include "engine/source_stream.h"
 
+#include "engine/options.h"
+
 namespace vorlo {
 
 struct ScriptVM;
 
-// Compile flags (the embedding derives them from the machine's options).
-inline constexpr uint32_t kCompileRewindListing = 0x2;
-inline constexpr uint32_t kCompileDebugInfo = 0x4;
-inline constexpr uint32_t kCompileOptimizerPasses = 0x1E0;  // always on
-inline constexpr uint32_t kCompileWarnLineFeedInString = 0x200000;
+// The compile flags are CompileFlags (options.h); the embedding derives them from the options.
 
 struct CompileOutput {
   std::vector<uint8_t> image;  // empty after an error

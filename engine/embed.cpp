@@ -157,16 +157,9 @@ bool endsWithNoCase(const std::string& s, const char* suffix) {
 }  // namespace
 
 uint32_t compileFlagsFor(const VMOptions& options) {
-  // (option bit, compile flag) pairs.
-  static constexpr struct {
-    uint32_t option, flag;
-  } kMap[] = {{0x10, 0x2},          {0x20, 0x4},          {0x40, 0x8},       {0x80, 0x10000},
-              {0x100, 0x20000},     {0x400, 0x40000},     {0x800, 0x80000},  {0x1000, 0x100000},
-              {0x2000, 0x200000},   {0x4000, 0x400000},   {0x8000, 0x20},    {0x10000, 0x40},
-              {0x20000, 0x80},      {0x40000, 0x100}};
-  uint32_t flags = options.userValue != 0 ? 1 : 0;
-  for (const auto& m : kMap)
-    if (options.flags & m.option) flags |= m.flag;
+  uint32_t flags = options.userValue != 0 ? uint32_t{kCompileHasUserValue} : 0u;
+  for (const OptionToCompileFlag& m : kOptionCompileFlags)
+    if (options.optionBits & m.option) flags |= m.flag;
   return flags;
 }
 
@@ -217,7 +210,7 @@ int runTextInMachine(ScriptVM* vm, const char* text, size_t length) {
   MemorySource source(copy);
   VMOptions options;
   options.userValue = vm->userValue;
-  options.flags = vm->flags;
+  options.optionBits = vm->optionBits;
   return compileAndRun(vm, compileFlagsFor(options), source) == 1 ? 1 : 0;
 }
 

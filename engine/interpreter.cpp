@@ -119,7 +119,7 @@ bool jumpsIfFalse(const ScriptValue& v) {
 }
 
 void warnUndefinedVariable(ScriptVM* vm, Atom name) {
-  if (vm->flags & kOptionWarnUndefined) writeWarning(vm, kUndefinedVariable, atomName(vm, name));
+  if (vm->optionBits & kOptionWarnUndefined) writeWarning(vm, kUndefinedVariable, atomName(vm, name));
 }
 
 ScriptValue loadGlobal(ScriptVM* vm, Atom name) {
@@ -1494,7 +1494,7 @@ void collectionPoint(ScriptVM* vm) {
   if (!collectionDue(vm)) return;
   collectGarbage(vm);
   if (vm->hook) {
-    int answer = vm->hook(vm, 2, vm->hookData);
+    int answer = vm->hook(vm, static_cast<int>(HookEvent::AfterCollection), vm->hookData);
     if (answer != 0) raiseRuntimeError(vm, "hook break %d", answer);
   }
 }

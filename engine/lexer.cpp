@@ -368,7 +368,7 @@ void Lexer::scanString(int quote, Token& token) {
       if (value >= 0) buffer_ += static_cast<char>(value);
       continue;
     }
-    if (c == '\n' && !warned && (flags_ & kCompileWarnLineTerminators)) {
+    if (c == '\n' && !warned && (flags_ & kCompileWarnLineFeedInString)) {
       warned = true;
       warningAt(source_.line - 1, "ECMAScript don't allow line terminators in %s constants", "string");
     }

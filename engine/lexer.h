@@ -9,12 +9,11 @@
 #include "engine/source_stream.h"
 #include "engine/token.h"
 
+#include "engine/options.h"
+
 namespace vorlo {
 
 struct ScriptVM;
-
-// Compile flag that turns on the warning for line feeds inside string literals.
-inline constexpr uint32_t kCompileWarnLineTerminators = 0x200000;
 
 inline constexpr int kRegExpGlobal = 1;
 inline constexpr int kRegExpIgnoreCase = 2;

@@ -14,12 +14,11 @@
 #include "engine/source_stream.h"
 #include "engine/syntax_tree.h"
 
+#include "engine/options.h"
+
 namespace vorlo {
 
 struct ScriptVM;
-
-// Compile flag: warn "missing ;" wherever a semicolon is inserted automatically.
-inline constexpr uint32_t kCompileWarnMissingSemicolon = 0x100000;
 
 // Nesting of statements and expressions that the parser accepts (each nested block, statement body,
 // parenthesis, array or object literal, prefix operator, `new`, function body and structure counts

@@ -13,7 +13,7 @@ namespace {
 
 void buildVM(ScriptVM* vm, const VMOptions& options) {
   vm->userValue = options.userValue;
-  vm->flags = options.flags;
+  vm->optionBits = options.optionBits;
   vm->hook = options.hook;
   vm->hookData = options.hookData;
   size_t bytes;

@@ -8,6 +8,7 @@
 #include "engine/frames.h"
 #include "engine/heap.h"
 #include "engine/keywords.h"
+#include "engine/options.h"
 #include "engine/properties.h"
 #include "engine/symbols.h"
 #include "engine/tables.h"
@@ -22,21 +23,19 @@ struct PinnedValue;
 struct HostContext;
 
 inline constexpr uint32_t kDefaultStackSlots = 4096;
-inline constexpr uint32_t kDefaultOptionFlags = 0x58200;
-inline constexpr uint32_t kOptionWarnUndefined = 0x200;
 
+// `event` is a HookEvent (options.h).
 using HookFunction = int (*)(ScriptVM* vm, int event, uint32_t hookData);
 
 // The options a host passes at creation (copied), in the order the embedding defines them.
 struct VMOptions {
-  uint32_t stackSlots = kDefaultStackSlots;
-  uint32_t reserved = 2;
-  uint32_t userValue = 0;
-  uint32_t flags = kDefaultOptionFlags;
-  HookFunction hook = nullptr;
-  uint32_t hookData = 0;
-  uint32_t extra1 = 0;
-  uint32_t extra2 = 0xFFFFFFFFu;
+  uint32_t stackSlots = kDefaultStackSlots;   // size of the value stack, in values
+  uint32_t hostWord = 2;                      // kept for the host; the engine never reads it
+  uint32_t userValue = 0;                     // becomes ScriptVM::userValue; sets kCompileHasUserValue
+  uint32_t optionBits = kDefaultOptionFlags;  // OptionBits
+  HookFunction hook = nullptr;                // called after collections (HookEvent::AfterCollection)
+  uint32_t hookData = 0;                      // passed to the hook
+  uint32_t hostWords[2] = {0, 0xFFFFFFFFu};   // kept for the host; the engine never reads them
 };
 
 // The names every machine interns first, in this order (so their Atoms are 0 to 4).
@@ -90,7 +89,7 @@ struct MarkItem {
 
 struct ScriptVM {
   uint32_t userValue = 0;  // first field, for the host
-  uint32_t flags = 0;
+  uint32_t optionBits = 0;  // OptionBits, from VMOptions
   uint32_t hookData = 0;
   HookFunction hook = nullptr;
 

@@ -118,7 +118,7 @@ struct MessageCase {
 };
 
 TEST_F(LexerTest, EveryMessageWithItsLine) {
-  const uint32_t warnLf = kCompileWarnLineTerminators;
+  const uint32_t warnLf = kCompileWarnLineFeedInString;
   const MessageCase cases[] = {
       {"#'ab'", 0, true, "error: line 0: illegal character\r\n"},
       {"\n#'a;", 0, true, "error: line 1: illegal character\r\n"},

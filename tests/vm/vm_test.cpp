@@ -225,7 +225,7 @@ TEST_F(VmTest, RuntimeErrorsNameTheFunctionAndWithDebugInformationTheLine) {
   EXPECT_EQ(run("function inner() {\n  return inner();\n}\ninner();"), 0);
   EXPECT_EQ(lastErrorLocation(vm), "in function inner");
   VMOptions debug;
-  debug.flags |= 0x20;
+  debug.optionBits |= kOptionDebugInfo;
   Engine* withLines = createEngine(&debug, registerWithStandIns);
   ASSERT_NE(withLines, nullptr);
   std::string text = "x = 1;\nfunction inner() {\n  return inner();\n}\ninner();";
@@ -234,7 +234,9 @@ TEST_F(VmTest, RuntimeErrorsNameTheFunctionAndWithDebugInformationTheLine) {
   destroyEngine(withLines);
 }
 
-int breakingHook(ScriptVM*, int event, uint32_t data) { return event == 2 ? int(data) : 0; }
+int breakingHook(ScriptVM*, int event, uint32_t data) {
+  return event == static_cast<int>(HookEvent::AfterCollection) ? int(data) : 0;
+}
 
 TEST(VmHook, ANonzeroHookAnswerStopsTheRun) {
   VMOptions options;
@@ -253,7 +255,7 @@ TEST(VmOptions, CompileFlagsFollowTheOptionBits) {
   VMOptions options;  // the defaults: three of the optimiser bits
   EXPECT_EQ(compileFlagsFor(options), 0x160u);
   options.userValue = 9;
-  options.flags = 0x20 | 0x1000 | 0x2000;
+  options.optionBits = kOptionDebugInfo | kOptionWarnMissingSemicolon | kOptionWarnLineFeedInString;
   EXPECT_EQ(compileFlagsFor(options), 0x1u | 0x4u | 0x100000u | 0x200000u);
 }
 

@@ -62,7 +62,7 @@ int compileCommand(int argc, char** argv) {
   vorlo::CompileOutput out;
   bool ok = false;
   try {
-    ok = vorlo::compileScript(vm, *file, debug ? vorlo::kCompileDebugInfo : 0, out);
+    ok = vorlo::compileScript(vm, *file, debug ? uint32_t{vorlo::kCompileDebugInfo} : 0u, out);
   } catch (const vorlo::ScriptError& e) {
     out.messages = std::string(e.what()) + "\r\n";
   }

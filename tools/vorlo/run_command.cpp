@@ -23,10 +23,6 @@ const char* const kRunSwitchesUsage =
 
 namespace {
 
-// Engine option bits behind the switches.
-constexpr uint32_t kOptionDebugInfo = 0x20;
-constexpr uint32_t kOptionWarnSemicolon = 0x1000;
-constexpr uint32_t kOptionWarnLineFeed = 0x2000;
 
 void traceToStdout(void*, std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -38,10 +34,10 @@ bool parseArguments(int argc, char** argv, vorlo::VMOptions* options, const char
   *operand = nullptr;
   for (int i = 2; i < argc; i++) {
     const char* a = argv[i];
-    if (std::strcmp(a, "--no-warn-undefined") == 0) options->flags &= ~vorlo::kOptionWarnUndefined;
-    else if (std::strcmp(a, "--warn-semicolon") == 0) options->flags |= kOptionWarnSemicolon;
-    else if (std::strcmp(a, "--warn-linefeed") == 0) options->flags |= kOptionWarnLineFeed;
-    else if (std::strcmp(a, "-g") == 0) options->flags |= kOptionDebugInfo;
+    if (std::strcmp(a, "--no-warn-undefined") == 0) options->optionBits &= ~vorlo::kOptionWarnUndefined;
+    else if (std::strcmp(a, "--warn-semicolon") == 0) options->optionBits |= vorlo::kOptionWarnMissingSemicolon;
+    else if (std::strcmp(a, "--warn-linefeed") == 0) options->optionBits |= vorlo::kOptionWarnLineFeedInString;
+    else if (std::strcmp(a, "-g") == 0) options->optionBits |= vorlo::kOptionDebugInfo;
     else if (std::strcmp(a, "--") == 0 && i + 1 < argc && !*operand) *operand = argv[++i];
     else if (!*operand && (a[0] != '-' || a[1] == 0)) *operand = a;
     else return false;

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   uint32_t flags = 0;
   if (data[0] & 1) flags |= kCompileWarnMissingSemicolon;
-  if (data[0] & 2) flags |= kCompileWarnLineTerminators;
+  if (data[0] & 2) flags |= kCompileWarnLineFeedInString;
   std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   lexOnly(vm, text, flags);
