@@ -240,10 +240,10 @@ Value Vm::getClipProperty(ClipObject& c, int index) {
     case 13: return Value(d->name);
     case 14: return Value("");
     case 15: return Value("");
-    case 16: return Value(1.0);
-    case 17: return Value(1.0);
-    case 18: return Value(5.0);
-    case 19: return Value("HIGH");
+    case 16: return Value(double(highQuality == 3 ? 1 : highQuality));
+    case 17: return Value(focusRect ? 1.0 : 0.0);
+    case 18: return Value(soundBufferTime);
+    case 19: return Value(highQuality == 0 ? "LOW" : highQuality == 2 ? "BEST" : highQuality == 3 ? "MEDIUM" : "HIGH");
     case 20:
     case 21: return Value(0.0);
   }
@@ -270,7 +270,9 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
     m.d = sy * std::cos(r);
   };
   // Properties take no undefined or null: those leave the value as it is.
-  double n = v.isNullish() ? std::numeric_limits<double>::quiet_NaN() : toNumber(v);
+  // Names, quality and the focus rectangle are not numbers: they take no valueOf.
+  bool numeric = index != 13 && index != 19 && !(index == 17 && v.isObject());
+  double n = v.isNullish() || !numeric ? std::numeric_limits<double>::quiet_NaN() : toNumber(v);
   switch (index) {
     case 0:
       if (!std::isnan(n)) m.tx = toTwips(n);
@@ -279,19 +281,20 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
       if (!std::isnan(n)) m.ty = toTwips(n);
       break;
     case 2:
-      if (!std::isfinite(n)) break;
+      if (std::isnan(n)) break;
       cache();
       c.xscale = n;
       rebuild();
       break;
     case 3:
-      if (!std::isfinite(n)) break;
+      if (std::isnan(n)) break;
       cache();
       c.yscale = n;
       rebuild();
       break;
     case 6:
-      if (std::isfinite(n)) d->colorTransform.aMult = int32_t(n * 256 / 100);
+      // Alpha is kept as an 8.8 fixed-point multiplier in 16 bits.
+      if (!std::isnan(n)) d->colorTransform.aMult = std::isfinite(n) ? int16_t(toInt32(n * 256 / 100)) : 0;
       break;
     case 7:
       if (!std::isnan(n)) d->visible = n != 0;
@@ -310,9 +313,9 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
       break;
     }
     case 10: {
-      if (!std::isfinite(n)) break;
+      if (std::isnan(n)) break;
       cache();
-      double r = std::fmod(n, 360);
+      double r = std::fmod(n, 360);  // infinities give NaN, as in the reference player
       if (r > 180) r -= 360;
       else if (r < -180) r += 360;
       c.rotation = r;
@@ -320,7 +323,29 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
       break;
     }
     case 13: d->name = toString(v); break;
-    default: break;  // read-only or global settings without effect here
+    case 16:
+      if (!std::isnan(n)) {
+        double t = std::trunc(n);
+        highQuality = t == 0 ? 0 : t >= 2 ? 2 : 1;
+      }
+      break;
+    case 17:
+      if (v.isObject()) focusRect = false;
+      else if (!std::isnan(n)) focusRect = n != 0;
+      break;
+    case 18:
+      if (!std::isnan(n)) soundBufferTime = std::isfinite(n) ? double(toInt32(n)) : -2147483648.0;
+      break;
+    case 19: {
+      std::string q = toString(v);
+      for (char& ch : q) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+      if (q == "LOW") highQuality = 0;
+      else if (q == "HIGH") highQuality = 1;
+      else if (q == "BEST") highQuality = 2;
+      else if (q == "MEDIUM") highQuality = 3;
+      break;
+    }
+    default: break;  // read-only
   }
 }
 

@@ -278,6 +278,10 @@ class Vm {
   std::vector<Timer> timers;
   int nextTimerId = 1;
   int callDepth = 0;
+  // Player-wide settings scripts set through clip properties.
+  int highQuality = 1;  // 0 low, 1 high, 2 best, 3 medium
+  bool focusRect = true;
+  double soundBufferTime = 5;
   // Object.registerClass: export name (as a key) -> constructor.
   std::unordered_map<std::string, Object*> registeredClasses;
   // Moves a clip's playhead for a script. Only the actions of the frame arrived at run: those of
