@@ -181,6 +181,13 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
     reachRight += reach.x1;
     reachBottom += reach.y1;
   }
+  // What a filter pulls in from beyond the stage is bounded (the reference player blurs at most 255
+  // pixels): a movie asking for more must not make the layer, and the time to filter it, unbounded.
+  constexpr int kMaxReach = 256;
+  reachLeft = std::min(reachLeft, kMaxReach);
+  reachTop = std::min(reachTop, kMaxReach);
+  reachRight = std::min(reachRight, kMaxReach);
+  reachBottom = std::min(reachBottom, kMaxReach);
   area.x0 -= reachLeft;
   area.y0 -= reachTop;
   area.x1 += reachRight;
