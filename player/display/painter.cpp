@@ -213,7 +213,14 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   --layerDepth_;
   --nesting_;
   target_ = saved;
-  for (const Filter& f : object.filters) applyFilter(layer, f, stageScaleX_, stageScaleY_, quality_);
+  for (const Filter& f : object.filters) {
+    // Filtering costs per pixel and pass; a frame's filtering is bounded so that a movie stacking
+    // filters (up to 255 an object, 31 passes each) slows a frame down, never stops the player.
+    int64_t cost = int64_t(layer.width) * layer.height * std::max(1, f.passes);
+    if (filterWork_ + cost > kMaxFilterWork) continue;
+    filterWork_ += cost;
+    applyFilter(layer, f, stageScaleX_, stageScaleY_, quality_);
+  }
   if (alpha < 1) {
     uint32_t k = uint32_t(alpha * 256 + 0.5);
     for (uint32_t& px : layer.pixels) {

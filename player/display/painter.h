@@ -39,7 +39,10 @@ class Painter {
   static constexpr int kMaxDrawNesting = 200;
   bool maskMode_ = false;
   int nesting_ = 0;
-  int layerDepth_ = 0;  // layers being drawn into, for the blend modes that need one
+  int layerDepth_ = 0;
+  // Pixel passes of filtering left for this drawing: about fifteen full-screen blurs.
+  static constexpr int64_t kMaxFilterWork = int64_t(32) << 20;
+  int64_t filterWork_ = 0;  // layers being drawn into, for the blend modes that need one
   Matrix toPixels_;
   ColorTransform cx_;
   class MovieBitmaps : public BitmapLibrary {
