@@ -1,6 +1,7 @@
 // vorlo-play: plays a movie without a window, writes frames as PNG pictures, times the renderer.
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -119,6 +120,17 @@ int run(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+// Memory that is not there (a huge stage or movie in a 32-bit process) is an error, not a crash.
+int runGuarded(const std::vector<std::string>& args) {
+  try {
+    return run(args);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "vorlo-play: out of memory\n");
+    return 1;
+  }
+}
+
 }  // namespace vorlo::play
 
 #ifdef _WIN32
@@ -126,8 +138,8 @@ int run(const std::vector<std::string>& args) {
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(vorlo::utf16ToUtf8(reinterpret_cast<const char16_t*>(argv[i])));
-  return vorlo::play::run(args);
+  return vorlo::play::runGuarded(args);
 }
 #else
-int main(int argc, char** argv) { return vorlo::play::run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return vorlo::play::runGuarded(std::vector<std::string>(argv + 1, argv + argc)); }
 #endif

@@ -1,6 +1,7 @@
 #include "tools/play/play_options.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace vorlo::play {
 
@@ -44,6 +45,8 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
       int w = 0, h = 0;
       if (x == std::string::npos || !parseInt(v.substr(0, x), w, 1, 16384) || !parseInt(v.substr(x + 1), h, 1, 16384))
         return "--size needs WIDTHxHEIGHT, each from 1 to 16384";
+      // A stage is one buffer of 4 bytes a pixel; a 32-bit process must be able to hold it.
+      if (int64_t(w) * h > (int64_t(1) << 26)) return "--size gives more than 67,108,864 pixels";
       out.size = std::make_pair(w, h);
     } else if (a == "--scale") {
       if (!value(v)) return "--scale needs show-all, no-border, exact-fit or no-scale";
