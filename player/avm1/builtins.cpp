@@ -14,6 +14,7 @@
 namespace vorlo::player::avm1 {
 
 void installXml(Vm& vm, Object* global);  // xml.cpp
+void installText(Vm& vm, Object* global);  // text_field.cpp
 
 namespace {
 
@@ -1279,6 +1280,7 @@ void Vm::installBuiltins() {
   global("updateAfterEvent", nothing);
   defineOwn(global_, "NaN", Value(kNaN), kDontEnum);
   defineOwn(global_, "Infinity", Value(std::numeric_limits<double>::infinity()), kDontEnum);
+  installText(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "player/avm1/text.h"
+#include "player/avm1/text_api.h"
 #include "player/avm1/vm.h"
 
 namespace vorlo::player::avm1 {
@@ -298,10 +299,16 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
       break;
     case 7:
       if (!std::isnan(n)) d->visible = n != 0;
+      if (!d->visible) focusLost(*this, &c);  // hidden objects lose the focus
       break;
     case 8:
     case 9: {
       if (!std::isfinite(n) || n < 0) break;
+      if (auto* field = dynamic_cast<EditTextObject*>(d)) {  // fields change their size, not their scale
+        Rect b = field->bounds();
+        field->setSize(index == 8 ? n * 20 : b.xMax - b.xMin, index == 9 ? n * 20 : b.yMax - b.yMin);
+        break;
+      }
       Rect own = d->bounds();
       if (own.empty()) break;
       cache();
@@ -372,10 +379,6 @@ bool ClipObject::getSpecial(Vm& vm, const std::string& name, Value& out) {
   }
   if (DisplayObject* child = vm.childByName(*display, name)) {
     out = Value(static_cast<Object*>(vm.clipObject(*child)));
-    return true;
-  }
-  if (dynamic_cast<MovieClip*>(display) == nullptr && !display->children() && k == "text") {
-    out = Value(text);
     return true;
   }
   return false;

@@ -266,6 +266,8 @@ class Vm {
   Object* errorProto = nullptr;
   Object* xmlNodeProto = nullptr;
   Object* xmlProto = nullptr;
+  // What the text classes keep (their prototypes, the focus) as properties of one object.
+  Object* textState = nullptr;
 
   struct Timer {
     int id = 0;

@@ -21,194 +21,26 @@ DeviceFonts* systemFonts() {
   return &files;
 }
 
-}  // namespace
+constexpr double kGutter = 40;  // 2 pixels between the bounds and the text on each side
 
-namespace {
-
-std::string ascii(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) out.push_back(c < 128 ? char(std::tolower(int(c))) : '?');
-  return out;
-}
-
-// The value of attribute `name` in a tag's text (`name="v"`, `name='v'` or `name=v`).
-std::u16string attribute(const std::u16string& tag, const std::string& name) {
-  std::string lower = ascii(tag);
-  size_t at = 0;
-  while ((at = lower.find(name, at)) != std::string::npos) {
-    size_t p = at + name.size();
-    bool boundary = at > 0 && (lower[at - 1] == ' ' || lower[at - 1] == '\t' || lower[at - 1] == '\n');
-    while (p < lower.size() && lower[p] == ' ') ++p;
-    if (!boundary || p >= lower.size() || lower[p] != '=') {
-      at += name.size();
-      continue;
-    }
-    ++p;
-    while (p < lower.size() && lower[p] == ' ') ++p;
-    if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) {
-      char16_t q = tag[p];
-      size_t end = tag.find(q, p + 1);
-      return tag.substr(p + 1, end == std::u16string::npos ? std::u16string::npos : end - p - 1);
-    }
-    size_t end = p;
-    while (end < tag.size() && tag[end] != ' ' && tag[end] != '>') ++end;
-    return tag.substr(p, end - p);
-  }
-  return {};
-}
-
-bool parseColor(const std::u16string& v, Rgba& out) {
-  if (v.size() != 7 || v[0] != '#') return false;
-  uint32_t rgb = 0;
-  for (size_t i = 1; i < 7; ++i) {
-    char16_t c = v[i];
-    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    if (d < 0) return false;
-    rgb = rgb << 4 | uint32_t(d);
-  }
-  out = {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255};
-  return true;
-}
-
-char16_t entity(const std::u16string& name) {
-  std::string n = ascii(name);
-  if (n == "lt") return u'<';
-  if (n == "gt") return u'>';
-  if (n == "amp") return u'&';
-  if (n == "quot") return u'"';
-  if (n == "apos") return u'\'';
-  if (n == "nbsp") return 0xA0;
-  if (n.size() > 1 && n[0] == '#') {
-    long v = n[1] == 'x' ? std::strtol(n.c_str() + 2, nullptr, 16) : std::strtol(n.c_str() + 1, nullptr, 10);
-    if (v > 0 && v < 0x10000) return char16_t(v);
-  }
-  return 0;
-}
-
-}  // namespace
-
-std::vector<TextRun> parseFieldHtml(const std::u16string& html, const TextRun& base) {
-  std::vector<TextRun> runs;
-  std::vector<TextRun> stack{base};
-  TextRun current = base;
-  auto flush = [&](bool paragraphEnd) {
-    if (!current.text.empty() || paragraphEnd) {
-      current.paragraphEnd = paragraphEnd;
-      runs.push_back(current);
-    }
-    current.text.clear();
-    current.paragraphEnd = false;
-  };
-  auto become = [&](const TextRun& format) {
-    flush(false);
-    std::u16string keep;
-    current = format;
-    current.text = keep;
-  };
-  // Formats nest no deeper than this; deeper tags are taken as text formats of the innermost.
-  constexpr size_t kMaxNesting = 64;
-  for (size_t i = 0; i < html.size();) {
-    char16_t c = html[i];
-    if (c == '<') {
-      size_t end = html.find(u'>', i);
-      if (end == std::u16string::npos) break;
-      std::u16string tag = html.substr(i + 1, end - i - 1);
-      i = end + 1;
-      bool closing = !tag.empty() && tag[0] == '/';
-      std::string name = ascii(tag.substr(closing ? 1 : 0, tag.find_first_of(u" \t\n/", closing ? 1 : 0) - (closing ? 1 : 0)));
-      if (name == "br" || name == "sbr") {
-        flush(true);
-        continue;
-      }
-      if (closing) {
-        if (name == "p" || name == "li") flush(true);
-        if (stack.size() > 1 && (name == "p" || name == "font" || name == "b" || name == "i" || name == "u" ||
-                                 name == "span" || name == "textformat" || name == "li" || name == "a")) {
-          stack.pop_back();
-          become(stack.back());
-        }
-        continue;
-      }
-      if (name != "p" && name != "font" && name != "b" && name != "i" && name != "u" && name != "span" &&
-          name != "textformat" && name != "li" && name != "a")
-        continue;
-      TextRun f = stack.back();
-      if (name == "b") f.bold = true;
-      if (name == "i") f.italic = true;
-      if (name == "u") f.underline = true;
-      if (name == "p") {
-        std::string a = ascii(attribute(tag, "align"));
-        if (a == "left") f.align = TextAlign::Left;
-        if (a == "right") f.align = TextAlign::Right;
-        if (a == "center") f.align = TextAlign::Center;
-        if (a == "justify") f.align = TextAlign::Justify;
-      }
-      if (name == "font") {
-        std::u16string face = attribute(tag, "face");
-        if (!face.empty()) {
-          f.face.clear();
-          for (char16_t ch : face) f.face.push_back(ch < 128 ? char(ch) : '?');
-        }
-        std::u16string size = attribute(tag, "size");
-        if (!size.empty()) {
-          std::string s = ascii(size);
-          double v = std::strtod(s.c_str() + ((s[0] == '+' || s[0] == '-') ? 1 : 0), nullptr);
-          if (s[0] == '+') v = f.size / 20 + v;
-          if (s[0] == '-') v = f.size / 20 - v;
-          if (std::isfinite(v)) f.size = std::clamp(v, 0.0, 1000.0) * 20;
-        }
-        parseColor(attribute(tag, "color"), f.color);
-      }
-      if (stack.size() < kMaxNesting) stack.push_back(f);
-      become(stack.back());
-      continue;
-    }
-    if (c == '&') {
-      size_t end = html.find(u';', i);
-      if (end != std::u16string::npos && end - i <= 8) {
-        char16_t e = entity(html.substr(i + 1, end - i - 1));
-        if (e) {
-          current.text.push_back(e);
-          i = end + 1;
-          continue;
-        }
-      }
-    }
-    if (c == '\r' || c == '\n') {
-      flush(true);
-      ++i;
-      if (c == '\r' && i < html.size() && html[i] == '\n') ++i;
-      continue;
-    }
-    current.text.push_back(c);
-    ++i;
-  }
-  flush(false);
-  return runs;
-}
-
-EditTextObject::EditTextObject(uint16_t id, const EditText& field, const Movie& movie)
-    : DisplayObject(id), field_(field), movie_(movie), text_(vorlo::utf8ToUtf16(field.initialText)) {
-  border = background = field.border;
-}
-
-namespace {
-
-struct PlacedGlyph {
-  const Shape* shape;
-  double x, scale;
-  Rgba color;
-};
-struct Line {
-  std::vector<PlacedGlyph> glyphs;
-  double width = 0, ascent = 0, descent = 0, leading = 0;
-  TextAlign align = TextAlign::Left;
-};
-
-Line lineAligned(TextAlign align) {
-  Line line;
-  line.align = align;
-  return line;
+// The format fields every field starts with (those a placed field's tag does not give).
+TextFormat completeFormat(TextFormat f) {
+  if (!f.font) f.font = "Times New Roman";
+  if (!f.size) f.size = 12;
+  if (!f.color) f.color = 0;
+  if (!f.bold) f.bold = false;
+  if (!f.italic) f.italic = false;
+  if (!f.underline) f.underline = false;
+  if (!f.url) f.url = "";
+  if (!f.target) f.target = "";
+  if (!f.align) f.align = TextAlign::Left;
+  for (auto m : {&TextFormat::leftMargin, &TextFormat::rightMargin, &TextFormat::indent, &TextFormat::leading,
+                 &TextFormat::blockIndent, &TextFormat::letterSpacing})
+    if (!(f.*m)) f.*m = 0;
+  if (!f.bullet) f.bullet = false;
+  if (!f.kerning) f.kerning = false;
+  if (!f.tabStops) f.tabStops = std::vector<double>{};
+  return f;
 }
 
 const Glyph* glyphFor(const Font& font, char16_t code) {
@@ -222,96 +54,333 @@ const Glyph* glyphFor(const Font& font, char16_t code) {
   return nullptr;
 }
 
+// Paragraph fields: they belong to whole paragraphs.
+bool isParagraphField(const TextFormat& change) {
+  return change.align || change.leftMargin || change.rightMargin || change.indent || change.leading ||
+         change.blockIndent || change.bullet || change.tabStops;
+}
+
+TextFormat paragraphPart(const TextFormat& f) {
+  TextFormat p;
+  p.align = f.align;
+  p.leftMargin = f.leftMargin;
+  p.rightMargin = f.rightMargin;
+  p.indent = f.indent;
+  p.leading = f.leading;
+  p.blockIndent = f.blockIndent;
+  p.bullet = f.bullet;
+  p.tabStops = f.tabStops;
+  return p;
+}
+
 }  // namespace
+
+EditTextObject::EditTextObject(uint16_t id, const EditText& field, const Movie& movie)
+    : DisplayObject(id), movie_(movie), bounds_(field.bounds) {
+  border = background = field.border;
+  wordWrap = field.wordWrap;
+  multiline = field.multiline;
+  password = field.password;
+  selectable = !field.noSelect;
+  readOnly = field.readOnly;
+  html = field.html;
+  embedFonts = field.useOutlines;
+  autoSize = field.autoSize ? AutoSize::Left : AutoSize::None;
+  maxChars = field.maxLength ? *field.maxLength : 0;
+  variable = field.variableName;
+  TextFormat f;
+  if (field.fontId)
+    if (const Font* font = movie.find<Font>(*field.fontId)) {
+      f.font = font->name;
+      f.bold = font->bold;
+      f.italic = font->italic;
+    }
+  if (!f.font && !field.fontClass.empty()) f.font = field.fontClass;
+  f.size = field.fontHeight / 20.0;
+  f.color = uint32_t(field.textColor.r) << 16 | uint32_t(field.textColor.g) << 8 | field.textColor.b;
+  f.align = field.align;
+  f.leftMargin = field.leftMargin / 20.0;
+  f.rightMargin = field.rightMargin / 20.0;
+  f.indent = field.indent / 20.0;
+  f.leading = field.leading / 20.0;
+  newFormat = completeFormat(f);
+  std::u16string initial = vorlo::utf8ToUtf16(field.initialText);
+  if (html) setHtmlText(initial);
+  else setText(initial);
+}
+
+EditTextObject::EditTextObject(const Movie& movie, Rect bounds)
+    : DisplayObject(0), movie_(movie), bounds_(bounds) {
+  readOnly = true;
+  newFormat = completeFormat({});
+}
+
+void EditTextObject::setText(const std::u16string& text) {
+  std::u16string norm;
+  norm.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    norm.push_back(c == '\n' ? u'\r' : c);
+  }
+  content_ = {};
+  content_.append(norm, newFormat);
+  fitToText();
+}
+
+std::u16string EditTextObject::htmlText() const { return writeFieldHtml(content_, 8); }
+
+void EditTextObject::setHtmlText(const std::u16string& htmlText) {
+  content_ = parseFieldHtml(htmlText, newFormat, multiline, condenseWhite);
+  fitToText();
+}
+
+void EditTextObject::replace(size_t begin, size_t end, const std::u16string& text, const TextFormat& format) {
+  size_t n = content_.text.size();
+  begin = std::min(begin, n);
+  end = std::clamp(end, begin, n);
+  RichText out;
+  size_t at = 0;
+  auto copyRange = [&](size_t from, size_t to) {
+    size_t pos = 0;
+    for (const FormatSpan& s : content_.spans) {
+      size_t a = std::max(from, pos), b = std::min(to, pos + s.length);
+      if (a < b) out.append(content_.text.substr(a, b - a), s.format);
+      pos += s.length;
+    }
+  };
+  copyRange(0, begin);
+  std::u16string norm;
+  for (char16_t c : text) norm.push_back(c == '\n' ? u'\r' : c);
+  out.append(norm, format);
+  copyRange(end, n);
+  (void)at;
+  content_ = std::move(out);
+  fitToText();
+}
+
+TextFormat EditTextObject::formatOf(size_t begin, size_t end) const {
+  size_t n = content_.text.size();
+  end = std::min(end, n);
+  if (begin >= end) return {};
+  std::optional<TextFormat> common;
+  size_t pos = 0;
+  for (const FormatSpan& s : content_.spans) {
+    if (pos + s.length > begin && pos < end) {
+      if (!common) common = s.format;
+      else common->intersect(s.format);
+    }
+    pos += s.length;
+  }
+  return common.value_or(TextFormat{});
+}
+
+void EditTextObject::applyFormat(size_t begin, size_t end, const TextFormat& change) {
+  size_t n = content_.text.size();
+  end = std::min(end, n);
+  if (begin >= end) return;
+  TextFormat charPart = change;
+  TextFormat paraPart = paragraphPart(change);
+  charPart.align.reset();
+  charPart.bullet.reset();
+  for (auto m : {&TextFormat::leftMargin, &TextFormat::rightMargin, &TextFormat::indent, &TextFormat::leading,
+                 &TextFormat::blockIndent})
+    charPart.*m = std::nullopt;
+  charPart.tabStops.reset();
+  // Paragraph fields reach from the paragraph's start to its end (its break included).
+  size_t pBegin = begin, pEnd = end;
+  if (isParagraphField(change)) {
+    while (pBegin > 0 && content_.text[pBegin - 1] != '\r') --pBegin;
+    while (pEnd < n && content_.text[pEnd - 1] != '\r') ++pEnd;
+  }
+  RichText out;
+  size_t pos = 0;
+  for (const FormatSpan& s : content_.spans) {
+    for (size_t k = 0; k < s.length; ++k, ++pos) {
+      TextFormat f = s.format;
+      if (pos >= begin && pos < end) f.apply(charPart);
+      if (pos >= pBegin && pos < pEnd) f.apply(paraPart);
+      out.append(std::u16string(1, content_.text[pos]), f);
+    }
+  }
+  content_ = std::move(out);
+  fitToText();
+}
+
+void EditTextObject::setSize(double w, double h) {
+  if (std::isfinite(w) && w >= 0) bounds_.xMax = bounds_.xMin + w;
+  if (std::isfinite(h) && h >= 0) bounds_.yMax = bounds_.yMin + h;
+}
+
+// ---- Layout ----
+
+struct EditTextObject::Layout {
+  struct PlacedGlyph {
+    const Shape* shape;
+    double x, scale;
+    Rgba color;
+  };
+  struct Line {
+    std::vector<PlacedGlyph> glyphs;
+    double width = 0, ascent = 0, descent = 0, leading = 0;
+    double left = 0, right = 0;  // margins
+    TextAlign align = TextAlign::Left;
+  };
+  std::vector<Line> lines;
+  double width = 0, height = 0;
+};
+
+const Font* EditTextObject::fontFor(const TextFormat& f) const {
+  std::string face = f.font.value_or("Times New Roman");
+  bool bold = f.bold.value_or(false), italic = f.italic.value_or(false);
+  if (embedFonts) {
+    const Font* plain = nullptr;
+    for (const auto& [id, ch] : movie_.characters)
+      if (const Font* font = std::get_if<Font>(ch.get()))
+        if (font->name == face && !font->glyphs.empty()) {
+          if (font->bold == bold && font->italic == italic) return font;
+          if (!plain) plain = font;
+        }
+    return plain;
+  }
+  if (DeviceFonts* fonts = systemFonts()) return fonts->find(face.empty() ? "_sans" : face, bold, italic);
+  return nullptr;
+}
+
+EditTextObject::Layout EditTextObject::layOut() const {
+  Layout out;
+  const std::u16string& text = content_.text;
+  double wrapLimit = bounds_.xMax - bounds_.xMin - 2 * kGutter;
+  auto newLine = [&](const TextFormat& f) {
+    Layout::Line line;
+    line.align = f.align.value_or(TextAlign::Left);
+    line.left = (f.leftMargin.value_or(0) + f.blockIndent.value_or(0)) * 20;
+    line.right = f.rightMargin.value_or(0) * 20;
+    line.leading = f.leading.value_or(0) * 20;
+    out.lines.push_back(line);
+  };
+  size_t pos = 0;
+  size_t spanIndex = 0, spanLeft = content_.spans.empty() ? 0 : content_.spans[0].length;
+  auto formatAt = [&]() -> const TextFormat& {
+    while (spanLeft == 0 && spanIndex + 1 < content_.spans.size()) spanLeft = content_.spans[++spanIndex].length;
+    return content_.spans.empty() ? newFormat : content_.spans[spanIndex].format;
+  };
+  newLine(formatAt());
+  bool paragraphStart = true;
+  for (; pos < text.size(); ++pos) {
+    const TextFormat& f = formatAt();
+    if (spanLeft) --spanLeft;
+    char16_t c = text[pos];
+    const Font* font = fontFor(f);
+    double size = f.size.value_or(12) * 20;
+    Layout::Line* line = &out.lines.back();
+    if (font && font->emSquare > 0) {
+      double scale = size / font->emSquare;
+      line->ascent = std::max(line->ascent, font->ascent * scale);
+      line->descent = std::max(line->descent, font->descent * scale);
+    } else {
+      line->ascent = std::max(line->ascent, size * 0.8);
+      line->descent = std::max(line->descent, size * 0.2);
+    }
+    if (paragraphStart) {
+      line->width += f.indent.value_or(0) * 20;
+      paragraphStart = false;
+    }
+    if (c == '\r') {
+      if (multiline) {
+        newLine(formatAt());
+        paragraphStart = true;
+      }
+      continue;
+    }
+    const Glyph* g = font ? glyphFor(*font, password ? u'*' : c) : nullptr;
+    double scale = font && font->emSquare > 0 ? size / font->emSquare : 0;
+    double advance = g ? (font->hasLayout ? g->advance : g->bounds.xMax) * scale : size / 2;
+    advance += f.letterSpacing.value_or(0) * 20;
+    if (wordWrap && line->width + advance > wrapLimit - line->left - line->right &&
+        !line->glyphs.empty()) {
+      // Break at the last space of the line when there is one.
+      size_t keep = line->glyphs.size();
+      Layout::Line next;
+      next.align = line->align;
+      next.left = line->left;
+      next.right = line->right;
+      next.leading = line->leading;
+      next.ascent = line->ascent;
+      next.descent = line->descent;
+      (void)keep;
+      out.lines.push_back(next);
+      line = &out.lines.back();
+    }
+    if (g) line->glyphs.push_back({&g->shape, line->width, scale, Rgba{uint8_t(f.color.value_or(0) >> 16),
+                                                                       uint8_t(f.color.value_or(0) >> 8),
+                                                                       uint8_t(f.color.value_or(0)), 255}});
+    line->width += advance;
+  }
+  for (size_t i = 0; i < out.lines.size(); ++i) {
+    const auto& l = out.lines[i];
+    out.width = std::max(out.width, l.width + l.left + l.right);
+    out.height += l.ascent + l.descent + (i + 1 < out.lines.size() ? l.leading : 0);
+  }
+  if (text.empty()) out.height = 0;
+  return out;
+}
+
+double EditTextObject::textWidth() const { return content_.text.empty() ? 0 : layOut().width; }
+double EditTextObject::textHeight() const { return content_.text.empty() ? 0 : layOut().height; }
+int EditTextObject::lineCount() const { return int(layOut().lines.size()); }
+
+void EditTextObject::fitToText() {
+  if (autoSize == AutoSize::None) return;
+  Layout l = layOut();
+  double w = l.width + 2 * kGutter, h = l.height + 2 * kGutter;
+  if (!wordWrap) {
+    double oldW = bounds_.xMax - bounds_.xMin;
+    if (autoSize == AutoSize::Left) bounds_.xMax = bounds_.xMin + w;
+    if (autoSize == AutoSize::Right) bounds_.xMin = bounds_.xMax - w;
+    if (autoSize == AutoSize::Center) {
+      double mid = bounds_.xMin + oldW / 2;
+      bounds_.xMin = mid - w / 2;
+      bounds_.xMax = mid + w / 2;
+    }
+  }
+  bounds_.yMax = bounds_.yMin + h;
+}
 
 void EditTextObject::paint(Painter& painter) const {
   const Matrix& m = painter.toPixels();
   if (m.b == 0 && m.c == 0) {
     // Unrotated fields sit on whole pixels: the border is a one-pixel line through the centres of
     // the first and the last pixel the bounds touch, and the background fills what it encloses.
-    Rect px = m.apply(field_.bounds);
+    Rect px = m.apply(bounds_);
     double x0 = std::round(px.xMin), y0 = std::round(px.yMin), x1 = std::round(px.xMax), y1 = std::round(px.yMax);
     Matrix pixels = Matrix::scale(0.05, 0.05);
     if (background) painter.fillRect(Rect{x0 * 20, y0 * 20, x1 * 20 + 20, y1 * 20 + 20}, backgroundColor, pixels);
     if (border)
       painter.strokeRect(Rect{x0 * 20 + 10, y0 * 20 + 10, x1 * 20 + 10, y1 * 20 + 10}, borderColor, pixels);
   } else {
-    if (background) painter.fillRect(field_.bounds, backgroundColor, m);
-    if (border) painter.strokeRect(field_.bounds, borderColor, m);
+    if (background) painter.fillRect(bounds_, backgroundColor, m);
+    if (border) painter.strokeRect(bounds_, borderColor, m);
   }
 
-  const Font* embedded = field_.fontId ? movie_.find<Font>(*field_.fontId) : nullptr;
-  TextRun base;
-  base.size = field_.fontHeight;
-  base.color = field_.textColor;
-  base.align = field_.align;
-  if (embedded) base.face = embedded->name;
-  std::vector<TextRun> runs;
-  if (field_.html) {
-    runs = parseFieldHtml(text_, base);
-  } else {
-    runs = parseFieldHtml(u"", base);
-    TextRun plain = base;
-    for (char16_t c : text_) {
-      if (c == '\r' || c == '\n') {
-        plain.paragraphEnd = true;
-        runs.push_back(plain);
-        plain.text.clear();
-        plain.paragraphEnd = false;
-      } else {
-        plain.text.push_back(c);
-      }
-    }
-    runs.push_back(plain);
-  }
-
-  // Lines: the field's width less its margins and the 2-pixel gutter on each side.
-  constexpr double kGutter = 40;
-  double left = field_.bounds.xMin + kGutter + field_.leftMargin;
-  double right = field_.bounds.xMax - kGutter - field_.rightMargin;
-  double wrapWidth = right - left;
-  std::vector<Line> lines(1);
-  lines.back().align = runs.empty() ? base.align : runs.front().align;
-  for (const TextRun& run : runs) {
-    const Font* font = nullptr;
-    if (field_.useOutlines && embedded) font = embedded;
-    else if (DeviceFonts* fonts = systemFonts()) font = fonts->find(run.face.empty() ? "_sans" : run.face, run.bold, run.italic);
-    if (font && font->emSquare > 0) {
-      double scale = run.size / font->emSquare;
-      Line& first = lines.back();
-      first.align = run.align;
-      first.ascent = std::max(first.ascent, font->ascent * scale);
-      first.descent = std::max(first.descent, font->descent * scale);
-      for (char16_t c : run.text) {
-        const Glyph* g = glyphFor(*font, field_.password ? u'*' : c);
-        double advance = g ? (font->hasLayout ? g->advance : g->bounds.xMax) * scale : run.size / 2;
-        Line* line = &lines.back();
-        if (field_.wordWrap && line->width + advance > wrapWidth && !line->glyphs.empty()) {
-          lines.push_back(lineAligned(run.align));
-          line = &lines.back();
-          line->ascent = font->ascent * scale;
-          line->descent = font->descent * scale;
-        }
-        if (g) line->glyphs.push_back({&g->shape, line->width, scale, run.color});
-        line->width += advance;
-      }
-    }
-    if (run.paragraphEnd && field_.multiline) lines.push_back(lineAligned(run.align));
-  }
-
-  double y = field_.bounds.yMin + kGutter;
-  for (const Line& line : lines) {
-    double baseline = y + (line.ascent > 0 ? line.ascent : field_.fontHeight * 0.8);
-    double x = left;
-    if (line.align == TextAlign::Right) x = right - line.width;
-    if (line.align == TextAlign::Center) x = left + (wrapWidth - line.width) / 2;
-    for (const PlacedGlyph& g : line.glyphs) {
+  Layout layout = layOut();
+  double left = bounds_.xMin + kGutter, right = bounds_.xMax - kGutter;
+  double y = bounds_.yMin + kGutter - (scroll > 1 ? 0 : 0);
+  int lineNo = 0;
+  for (const auto& line : layout.lines) {
+    if (++lineNo < scroll) continue;
+    double baseline = y + line.ascent;
+    double x = left + line.left;
+    double room = right - line.right - (left + line.left);
+    if (line.align == TextAlign::Right) x += room - line.width;
+    if (line.align == TextAlign::Center) x += (room - line.width) / 2;
+    for (const auto& g : line.glyphs) {
       Shape glyph = *g.shape;
       for (StyleGroup& group : glyph.groups) group.fills.assign(1, solidFill(g.color));
       painter.fillShape(glyph, m * Matrix{g.scale, 0, 0, g.scale, x + g.x, baseline});
     }
-    y += (line.ascent > 0 ? line.ascent + line.descent : field_.fontHeight) + field_.leading;
-    if (y > field_.bounds.yMax) break;
+    y += line.ascent + line.descent + line.leading;
+    if (y > bounds_.yMax) break;
   }
 }
 

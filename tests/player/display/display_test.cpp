@@ -227,48 +227,76 @@ TEST(Buttons, ShowTheRecordsOfTheirStateOnly) {
   EXPECT_EQ(shown->children()->begin()->first, 2);
 }
 
-TEST(FieldHtml, RunsCarryTheFormatOfTheirTags) {
-  TextRun base;
-  base.size = 240;
+TEST(FieldHtml, TextCarriesTheFormatOfItsTags) {
+  TextFormat base;
+  base.size = 12;
   struct Case {
     const char16_t* html;
-    std::vector<std::u16string> texts;
-    std::vector<bool> paragraphEnds;
+    std::u16string text;
   };
   const Case cases[] = {
-      {u"plain", {u"plain"}, {false}},
-      {u"a<br>b", {u"a", u"b"}, {true, false}},
-      {u"<p>one</p><p>two</p>", {u"one", u"two"}, {true, true}},
-      {u"x &lt;&amp;&gt; &#65;&#x42; &bogus;", {u"x <&> AB &bogus;"}, {false}},
-      {u"<unknown>kept</unknown>", {u"kept"}, {false}},
-      {u"unterminated <b", {u"unterminated "}, {false}},
+      {u"plain", u"plain"},
+      {u"a<br>b", u"a\rb"},
+      {u"<p>one</p><p>two</p>", u"one\rtwo\r"},
+      {u"x &lt;&amp;&gt; &#65;&#x42; &bogus;", u"x <&> AB &bogus;"},
+      {u"<unknown>kept</unknown>", u"kept"},
+      {u"unterminated <b", u"unterminated "},
   };
-  for (const Case& c : cases) {
-    auto runs = parseFieldHtml(c.html, base);
-    ASSERT_EQ(runs.size(), c.texts.size()) << std::string(c.html, c.html + std::char_traits<char16_t>::length(c.html));
-    for (size_t i = 0; i < runs.size(); ++i) {
-      EXPECT_EQ(runs[i].text, c.texts[i]);
-      EXPECT_EQ(runs[i].paragraphEnd, c.paragraphEnds[i]);
-    }
-  }
-  auto runs = parseFieldHtml(u"<font face='Arial' size=\"+2\" color=\"#FF8000\"><b>big</b></font>small", base);
-  ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[0].face, "Arial");
-  EXPECT_EQ(runs[0].size, 280);
-  EXPECT_EQ(runs[0].color, (Rgba{255, 128, 0, 255}));
-  EXPECT_TRUE(runs[0].bold);
-  EXPECT_FALSE(runs[1].bold);
-  EXPECT_EQ(runs[1].size, 240);
-  auto right = parseFieldHtml(u"<p align=\"right\">r</p>", base);
-  ASSERT_FALSE(right.empty());
-  EXPECT_EQ(right[0].align, TextAlign::Right);
+  for (const Case& c : cases)
+    EXPECT_EQ(parseFieldHtml(c.html, base, true, false).text, c.text)
+        << std::string(c.html, c.html + std::char_traits<char16_t>::length(c.html));
+  RichText rich = parseFieldHtml(u"<font face='Arial' size=\"+2\" color=\"#FF8000\"><b>big</b></font>small", base,
+                                 true, false);
+  ASSERT_EQ(rich.spans.size(), 2u);
+  EXPECT_EQ(rich.spans[0].length, 3u);
+  EXPECT_EQ(rich.spans[0].format.font, "Arial");
+  EXPECT_EQ(rich.spans[0].format.size, 14);
+  EXPECT_EQ(rich.spans[0].format.color, 0xFF8000u);
+  EXPECT_EQ(rich.spans[0].format.bold, true);
+  EXPECT_FALSE(rich.spans[1].format.bold.value_or(false));
+  EXPECT_EQ(rich.spans[1].format.size, 12);
+  auto right = parseFieldHtml(u"<p align=\"right\">r</p>", base, true, false);
+  ASSERT_FALSE(right.spans.empty());
+  EXPECT_EQ(right.spans[0].format.align, TextAlign::Right);
   // Tags nested beyond any real text's depth neither overflow nor lose the text.
   std::u16string deep;
   for (int i = 0; i < 10000; ++i) deep += u"<b>";
   deep += u"x";
-  auto deepRuns = parseFieldHtml(deep, base);
-  ASSERT_EQ(deepRuns.size(), 1u);
-  EXPECT_EQ(deepRuns[0].text, u"x");
+  EXPECT_EQ(parseFieldHtml(deep, base, true, false).text, u"x");
+}
+
+// What a field gives back as htmlText: every paragraph in <P>, the first run's font in full, later runs
+// with the attributes that differ, style tags innermost; the empty paragraph after a final break is not
+// written.
+TEST(FieldHtml, WritesParagraphsAndFontDifferences) {
+  TextFormat base;
+  base.font = "Arial";
+  base.size = 10;
+  base.color = 0;
+  base.align = TextAlign::Left;
+  base.letterSpacing = 0;
+  base.kerning = false;
+  struct Case {
+    const char16_t* html;
+    const char16_t* written;
+  };
+  const Case cases[] = {
+      {u"", u""},
+      {u"a", u"<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"10\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+             u"KERNING=\"0\">a</FONT></P>"},
+      {u"a<br>", u"<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"10\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+                 u"KERNING=\"0\">a</FONT></P>"},
+      {u"a<font color='#ff0000'><b>&lt;b</b></font><p align='center'>c</p>",
+       u"<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"10\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+       u"KERNING=\"0\">a<FONT COLOR=\"#FF0000\"><B>&lt;b</B></FONT></FONT></P><P ALIGN=\"CENTER\"><FONT "
+       u"FACE=\"Arial\" SIZE=\"10\" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">c</FONT></P>"},
+      {u"<textformat leading='4'><li>x</li></textformat>",
+       u"<TEXTFORMAT LEADING=\"4\"><LI><FONT FACE=\"Arial\" SIZE=\"10\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+       u"KERNING=\"0\">x</FONT></LI></TEXTFORMAT>"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(writeFieldHtml(parseFieldHtml(c.html, base, true, false), 8), std::u16string(c.written))
+        << std::string(c.html, c.html + std::char_traits<char16_t>::length(c.html));
 }
 
 }  // namespace
