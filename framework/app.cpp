@@ -1,19 +1,8 @@
 #include "framework/app.h"
 
-#include "util/text.h"
-
 namespace vorlo::fw {
 
 WinApp* WinApp::current_ = nullptr;
-
-std::wstring widen(const std::string& utf8) {
-  std::u16string w = utf8ToUtf16(utf8);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string narrow(const std::wstring& text) {
-  return utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
 
 WinApp::WinApp() {
   current_ = this;

@@ -41,7 +41,4 @@ class WinApp {
   static WinApp* current_;
 };
 
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& text);
-
 }  // namespace vorlo::fw

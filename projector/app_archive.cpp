@@ -6,6 +6,7 @@
 #include "projector/archive_reader.h"
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
+#include "projector/packed_block.h"
 #include "projector/safe_name.h"
 #include "util/bytes.h"
 #include "util/file.h"
@@ -21,13 +22,17 @@ using archive::findEntry;
 using archive::locateArchive;
 using archive::walk;
 
+const char kArchive[] = "the package's archive";
+
+std::string packagedFile(const std::string& archivePath) { return "the packaged file \"" + archivePath + "\""; }
+
 // Extracts one file entry to path and checks its CRC. A reused, complete copy answers at once; a
-// damaged one leaves nothing behind.
-bool extractFileEntry(File& f, const Entry& e, const std::string& path) {
+// damaged one leaves nothing behind and is reported under its archive path.
+bool extractFileEntry(File& f, const Entry& e, const std::string& path, const std::string& archivePath) {
   if (os::isFile(path)) return true;
   File out;
   if (!out.open(path, File::Mode::Create)) {
-    reportError(os::lastErrorText());
+    reportError("Cannot write " + path + ": " + os::lastErrorText());
     return false;
   }
   bool writeFailed = false;
@@ -39,27 +44,33 @@ bool extractFileEntry(File& f, const Entry& e, const std::string& path) {
         return !writeFailed;
       },
       zlibError);
+  if (writeFailed) reportError("Cannot write " + path + ": " + os::lastErrorText());
   out.close();
-  if (zlibError) reportError(CZipException::messageFor(zlibError));
-  if (writeFailed) reportError(os::lastErrorText());
+  if (zlibError) {
+    reportError(damagedMessage(packagedFile(archivePath), ZipError::messageFor(zlibError)));
+  } else if (!good && !writeFailed) {
+    reportError(damagedMessage(packagedFile(archivePath), "its data ends early or its CRC does not match"));
+  }
   if (!good) os::removeFile(path);
   return good;
 }
 
-void extractFolder(File& f, const Region& folder, const std::string& path, int depth) {
+void extractFolder(File& f, const Region& folder, const std::string& path, const std::string& archivePath, int depth) {
   os::createFolder(path);
   if (depth >= archive::kMaxDepth) return;
   std::vector<Entry> entries;
-  walk(f, folder, [&](const Entry& e) {
+  bool whole = walk(f, folder, [&](const Entry& e) {
     entries.push_back(e);
     return true;
   });
+  if (!whole) reportError(damagedMessage(kArchive, "an entry of the folder \"" + archivePath + "\" cannot be read"));
   for (const Entry& e : entries) {
     if (e.name.empty()) continue;
+    std::string inArchive = archivePath.empty() ? e.name : archivePath + "/" + e.name;
     if (e.folder) {
-      extractFolder(f, e.payload, path + e.name + os::kPathSeparator, depth + 1);
+      extractFolder(f, e.payload, path + e.name + os::kPathSeparator, inArchive, depth + 1);
     } else {
-      extractFileEntry(f, e, path + e.name);
+      extractFileEntry(f, e, path + e.name, inArchive);
     }
   }
 }
@@ -99,24 +110,39 @@ std::string AppArchive::extractFile(const std::string& archiveFile, const std::s
   std::vector<std::string> parts = splitArchivePath(archivePath);
   File f;
   if (!f.open(program, File::Mode::Read)) {
-    reportError(os::lastErrorText());
+    reportError("Cannot read " + program + ": " + os::lastErrorText());
     return {};
   }
   Region folder;
-  if (!locateArchive(f, folder)) return resolveBesideProgram(program, parts);
+  switch (locateArchive(f, folder)) {
+    case archive::ArchiveState::Present:
+      break;
+    case archive::ArchiveState::Damaged:
+      // Said once per look-up; the files are then looked for beside the program, as without an archive.
+      reportError(damagedMessage(kArchive, "it is cut short or its header is not as written"));
+      [[fallthrough]];
+    case archive::ArchiveState::None:
+      return resolveBesideProgram(program, parts);
+  }
 
   std::string target = workFolder_ + "_extra" + os::kPathSeparator;
+  std::string inArchive;
   os::createFolder(target);
   for (const std::string& part : parts) {
     Entry e;
-    if (!findEntry(f, folder, part, e)) return {};
+    inArchive += (inArchive.empty() ? "" : "/") + part;
+    archive::Lookup found = findEntry(f, folder, part, e);
+    if (found == archive::Lookup::Damaged) {
+      reportError(damagedMessage(kArchive, "the entries on the way to \"" + inArchive + "\" cannot be read"));
+    }
+    if (found != archive::Lookup::Found) return {};
     target += part;
-    if (!e.folder) return extractFileEntry(f, e, target) ? target : std::string();
+    if (!e.folder) return extractFileEntry(f, e, target, inArchive) ? target : std::string();
     target += os::kPathSeparator;
     os::createFolder(target);
     folder = e.payload;
   }
-  extractFolder(f, folder, target, 0);
+  extractFolder(f, folder, target, inArchive, 0);
   return target;
 }
 

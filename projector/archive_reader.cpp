@@ -38,9 +38,9 @@ bool readEntry(File& f, uint64_t pos, const Region& region, Entry& e) {
   return true;
 }
 
-bool findEntry(File& f, const Region& folder, const std::string& component, Entry& found) {
+Lookup findEntry(File& f, const Region& folder, const std::string& component, Entry& found) {
   bool ok = false;
-  walk(f, folder, [&](const Entry& e) {
+  bool whole = walk(f, folder, [&](const Entry& e) {
     if (!e.name.empty() && equalsIgnoreCase(e.name, component)) {
       found = e;
       ok = true;
@@ -48,25 +48,26 @@ bool findEntry(File& f, const Region& folder, const std::string& component, Entr
     }
     return true;
   });
-  return ok;
+  return ok ? Lookup::Found : whole ? Lookup::Missing : Lookup::Damaged;
 }
 
-bool locateArchive(File& f, Region& root) {
+ArchiveState locateArchive(File& f, Region& root) {
   uint64_t fileSize = f.size();
-  if (fileSize < kTrailerSize) return false;
+  if (fileSize < kTrailerSize) return ArchiveState::None;
   uint8_t trailer[8];
-  if (!f.seek(fileSize - 8) || !f.readExact(trailer, 8)) return false;
+  if (!f.seek(fileSize - 8) || !f.readExact(trailer, 8)) return ArchiveState::None;
   uint32_t archiveSize = getLE32(trailer), present = getLE32(trailer + 4);
-  if (present == 0 || archiveSize > fileSize - 8 || archiveSize < 4) return false;
+  if (present == 0) return ArchiveState::None;
+  if (archiveSize > fileSize - 8 || archiveSize < 4) return ArchiveState::Damaged;
   uint64_t start = fileSize - 8 - archiveSize;
   uint8_t magic[4];
-  if (!f.seek(start) || !f.readExact(magic, 4) || std::memcmp(magic, kMagic, 4) != 0) return false;
+  if (!f.seek(start) || !f.readExact(magic, 4) || std::memcmp(magic, kMagic, 4) != 0) return ArchiveState::Damaged;
   Entry rootEntry;
   Region whole{start + 4, fileSize - 8};
-  if (!readEntry(f, start + 4, whole, rootEntry) || !rootEntry.folder) return false;
-  if (!equalsIgnoreCase(rootEntry.storedName, kRootName)) return false;
+  if (!readEntry(f, start + 4, whole, rootEntry) || !rootEntry.folder) return ArchiveState::Damaged;
+  if (!equalsIgnoreCase(rootEntry.storedName, kRootName)) return ArchiveState::Damaged;
   root = rootEntry.payload;
-  return true;
+  return ArchiveState::Present;
 }
 
 bool inflateEntry(File& f, const Entry& e, const std::function<bool(const uint8_t*, size_t)>& sink, int& zlibError) {

@@ -27,22 +27,34 @@ struct Entry {
 // not fit in what is left of the region: the walk of that folder ends there.
 bool readEntry(File& f, uint64_t pos, const Region& region, Entry& e);
 
-// Calls visit(entry) for each entry of the folder in stored order until it returns false.
+// Calls visit(entry) for each entry of the folder in stored order until it returns false. False when
+// an entry header is damaged (it and the rest of the folder cannot be read), true otherwise.
 template <typename Visit>
-void walk(File& f, const Region& folder, Visit visit) {
+bool walk(File& f, const Region& folder, Visit visit) {
   uint64_t pos = folder.begin;
   Entry e;
-  while (readEntry(f, pos, folder, e)) {
-    if (!visit(e)) return;
+  while (pos < folder.end) {
+    if (!readEntry(f, pos, folder, e)) return false;
+    if (!visit(e)) return true;
     pos = e.payload.end;
   }
+  return true;
 }
 
-// The entry of the folder whose name equals component ignoring case.
-bool findEntry(File& f, const Region& folder, const std::string& component, Entry& found);
+enum class Lookup { Found, Missing, Damaged };
 
-// The root folder's payload when the file carries a well-formed archive.
-bool locateArchive(File& f, Region& root);
+// The entry of the folder whose name equals component ignoring case. Damaged when the folder could
+// not be read as far as the name or its end.
+Lookup findEntry(File& f, const Region& folder, const std::string& component, Entry& found);
+
+enum class ArchiveState {
+  None,     // the trailer says there is no archive (or the file is too short for one)
+  Present,  // root receives the root folder's payload
+  Damaged,  // the trailer promises an archive that is not there as described
+};
+
+// Finds the archive that the trailer at the end of the file describes.
+ArchiveState locateArchive(File& f, Region& root);
 
 // Streams a file entry's plain bytes to sink through two 4 KiB buffers. True when the stream ended
 // and its CRC matched; false when the data is damaged, a read failed or sink returned false.

@@ -1,37 +1,25 @@
 // The projector's failures. They are thrown by value and caught by reference where the operation can
-// do without its result; the message is shown only once the main window exists (see error_report.h).
+// do without its result; a caught failure goes to the error report (error_report.h) unless the place
+// that catches it says why it is dropped.
 #pragma once
-#include <cstddef>
+#include <stdexcept>
 #include <string>
 
 namespace vorlo {
 
-// Base of the framework's exceptions.
-class CException {
- public:
-  virtual ~CException() = default;
-  // Copies the message into buffer, truncated to size (always NUL-terminated when size > 0).
-  virtual bool getErrorMessage(char* buffer, size_t size) const = 0;
-};
-
-class CProjectorException : public CException {
+class ProjectorError : public std::runtime_error {
  public:
   // The system's text for the calling thread's last error.
-  CProjectorException();
-  explicit CProjectorException(std::string message) : message_(std::move(message)) {}
-
-  const std::string& message() const { return message_; }
-  bool getErrorMessage(char* buffer, size_t size) const override;
-
- private:
-  std::string message_;
+  ProjectorError();
+  explicit ProjectorError(const std::string& message) : std::runtime_error(message) {}
 };
 
-class CZipException : public CProjectorException {
+// A packed block or an archive entry whose compressed data cannot be used.
+class ZipError : public ProjectorError {
  public:
-  explicit CZipException(std::string message) : CProjectorException(std::move(message)) {}
+  explicit ZipError(const std::string& message) : ProjectorError(message) {}
   // The message that belongs to a zlib result code.
-  explicit CZipException(int zlibCode) : CProjectorException(messageFor(zlibCode)) {}
+  explicit ZipError(int zlibCode) : ProjectorError(messageFor(zlibCode)) {}
 
   static const char* messageFor(int zlibCode);
 };

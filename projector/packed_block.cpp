@@ -5,6 +5,7 @@
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
 #include "util/bytes.h"
+#include "util/text.h"
 
 namespace vorlo {
 namespace {
@@ -19,7 +20,7 @@ std::vector<uint8_t> encodePackedBlock(std::span<const uint8_t> data) {
   std::vector<uint8_t> out(kPackedBlockHeaderSize + bound);
   int rc = compress2(out.data() + kPackedBlockHeaderSize, &bound, data.data(), static_cast<uLong>(data.size()),
                      Z_BEST_COMPRESSION);
-  if (rc != Z_OK) throw CZipException(rc);
+  if (rc != Z_OK) throw ZipError(rc);
   out.resize(kPackedBlockHeaderSize + bound);
   out[0] = 'S';
   out[1] = 'M';
@@ -32,15 +33,15 @@ std::vector<uint8_t> encodePackedBlock(std::span<const uint8_t> data) {
 }
 
 std::vector<uint8_t> decodePackedBlockOrThrow(std::span<const uint8_t> block) {
-  if (block.size() <= kPackedBlockHeaderSize) throw CZipException("Bad compressed data length");
+  if (block.size() <= kPackedBlockHeaderSize) throw ZipError("Bad compressed data length");
   if (block[0] != 0x53 || block[1] != 0x4D || block[2] != 0x01 || block[3] != 0x00) {
-    throw CZipException("Bad compressed data header");
+    throw ZipError("Bad compressed data header");
   }
   uint32_t uncompressedSize = getLE32(block.data() + 4);
   uint32_t compressedSize = getLE32(block.data() + 8);
   if (block.size() - kPackedBlockHeaderSize < compressedSize ||
       uncompressedSize > compressedSize * kMaxInflateRatio + kRatioSlack) {
-    throw CZipException("Bad compressed data length");
+    throw ZipError("Bad compressed data length");
   }
   std::vector<uint8_t> out(uncompressedSize);
   uLongf outSize = uncompressedSize;
@@ -48,20 +49,27 @@ std::vector<uint8_t> decodePackedBlockOrThrow(std::span<const uint8_t> block) {
   uint8_t scratch = 0;
   int rc = uncompress(out.empty() ? &scratch : out.data(), &outSize, block.data() + kPackedBlockHeaderSize,
                       compressedSize);
-  if (rc != Z_OK) throw CZipException(rc);
+  if (rc != Z_OK) throw ZipError(rc);
   out.resize(outSize);
   return out;
 }
 
-std::optional<std::vector<uint8_t>> decodePackedBlock(std::span<const uint8_t> block, ReportMode mode) {
+std::optional<std::vector<uint8_t>> decodePackedBlock(std::span<const uint8_t> block, ReportMode mode,
+                                                      std::string_view subject) {
+  std::string fault;
   try {
     return decodePackedBlockOrThrow(block);
-  } catch (const CZipException& e) {
-    if (mode == ReportMode::ShowErrors) reportError(e.message());
+  } catch (const ZipError& e) {
+    fault = e.what();
   } catch (const std::bad_alloc&) {
-    if (mode == ReportMode::ShowErrors) reportError(CZipException::messageFor(Z_MEM_ERROR));
+    fault = ZipError::messageFor(Z_MEM_ERROR);
   }
+  if (mode == ReportMode::ShowErrors) reportError(subject.empty() ? fault : damagedMessage(subject, fault));
   return std::nullopt;
+}
+
+std::string damagedMessage(std::string_view subject, std::string_view fault) {
+  return capitalized(std::string(subject) + " is damaged: " + std::string(fault));
 }
 
 }  // namespace vorlo

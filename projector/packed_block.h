@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorlo {
@@ -17,14 +19,18 @@ inline constexpr size_t kPackedBlockHeaderSize = 16;
 
 std::vector<uint8_t> encodePackedBlock(std::span<const uint8_t> data);
 
-// Throws CZipException with the block's fault.
+// Throws ZipError with the block's fault.
 std::vector<uint8_t> decodePackedBlockOrThrow(std::span<const uint8_t> block);
 
 enum class ReportMode { ShowErrors, Quiet };
 
-// The decoder every reader uses: a fault is reported (when the main window exists, unless quiet) and
-// the block reads as absent.
+// The decoder every reader uses: a fault is reported (unless quiet) as "<subject> is damaged: <fault>"
+// (the bare fault without a subject) and the block reads as absent.
 std::optional<std::vector<uint8_t>> decodePackedBlock(std::span<const uint8_t> block,
-                                                      ReportMode mode = ReportMode::ShowErrors);
+                                                      ReportMode mode = ReportMode::ShowErrors,
+                                                      std::string_view subject = {});
+
+// How every damaged part of a package is reported: what it is, then what is wrong with it.
+std::string damagedMessage(std::string_view subject, std::string_view fault);
 
 }  // namespace vorlo

@@ -6,6 +6,22 @@
 #include "util/text.h"
 
 namespace vorlo {
+namespace {
+
+constexpr size_t kFaceNameSize = 32;
+
+// A font's fields in their stored order, for reading (LogFont) and writing (const LogFont).
+template <typename Font, typename Fields>
+void walkFont(Font& f, Fields& x) {
+  for (auto* v : {&f.height, &f.width, &f.escapement, &f.orientation, &f.weight}) x.i32(*v);
+  for (auto* v : {&f.italic, &f.underline, &f.strikeOut, &f.charSet, &f.outPrecision, &f.clipPrecision, &f.quality,
+                  &f.pitchAndFamily}) {
+    x.u8(*v);
+  }
+  x.face(f.faceName);
+}
+
+}  // namespace
 
 bool PackedReader::take(size_t n, const uint8_t*& p) {
   if (remaining() < n) {
@@ -90,20 +106,13 @@ void PackedReader::readText(std::optional<std::string>& target) {
 }
 
 void PackedReader::readFont(LogFont& f) {
-  read4(f.height);
-  read4(f.width);
-  read4(f.escapement);
-  read4(f.orientation);
-  read4(f.weight);
-  read1(f.italic);
-  read1(f.underline);
-  read1(f.strikeOut);
-  read1(f.charSet);
-  read1(f.outPrecision);
-  read1(f.clipPrecision);
-  read1(f.quality);
-  read1(f.pitchAndFamily);
-  readFixedText(f.faceName, 32);
+  struct Reader {
+    PackedReader& r;
+    void i32(int32_t& v) { r.read4(v); }
+    void u8(uint8_t& v) { r.read1(v); }
+    void face(std::string& t) { r.readFixedText(t, kFaceNameSize); }
+  } reader{*this};
+  walkFont(f, reader);
 }
 
 void PackedWriter::write4(uint32_t v) {
@@ -142,15 +151,13 @@ void PackedWriter::writeText(const std::optional<std::string>& text) {
 }
 
 void PackedWriter::writeFont(const LogFont& f) {
-  write4(static_cast<uint32_t>(f.height));
-  write4(static_cast<uint32_t>(f.width));
-  write4(static_cast<uint32_t>(f.escapement));
-  write4(static_cast<uint32_t>(f.orientation));
-  write4(static_cast<uint32_t>(f.weight));
-  const uint8_t bytes[8] = {f.italic,        f.underline,     f.strikeOut, f.charSet,
-                            f.outPrecision, f.clipPrecision, f.quality,   f.pitchAndFamily};
-  writeBytes(bytes, 8);
-  writeText(std::string_view(f.faceName));
+  struct Writer {
+    PackedWriter& w;
+    void i32(int32_t v) { w.write4(static_cast<uint32_t>(v)); }
+    void u8(uint8_t v) { w.write1(v); }
+    void face(const std::string& t) { w.writeText(std::string_view(t)); }
+  } writer{*this};
+  walkFont(f, writer);
 }
 
 }  // namespace vorlo

@@ -6,22 +6,17 @@
 namespace vorlo {
 namespace {
 
-std::wstring wide(const std::string& s) {
-  std::u16string w = utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
-
 class RegistryProfile final : public ProfileStore {
  public:
   RegistryProfile(const std::string& key, const std::string& profile)
-      : base_(L"Software\\" + wide(key) + L"\\" + wide(profile)) {}
+      : base_(L"Software\\" + toWide(key) + L"\\" + toWide(profile)) {}
 
   std::optional<std::vector<uint8_t>> readBinary(const std::string& section, const std::string& entry) override {
     HKEY k;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, (base_ + L"\\" + wide(section)).c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, (base_ + L"\\" + toWide(section)).c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) {
       return std::nullopt;
     }
-    std::wstring name = wide(entry);
+    std::wstring name = toWide(entry);
     DWORD type = 0, size = 0;
     std::optional<std::vector<uint8_t>> out;
     if (RegQueryValueExW(k, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_BINARY) {
@@ -37,11 +32,11 @@ class RegistryProfile final : public ProfileStore {
 
   bool writeBinary(const std::string& section, const std::string& entry, const std::vector<uint8_t>& data) override {
     HKEY k;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\" + wide(section)).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\" + toWide(section)).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
                         nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    bool ok = RegSetValueExW(k, wide(entry).c_str(), 0, REG_BINARY, data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+    bool ok = RegSetValueExW(k, toWide(entry).c_str(), 0, REG_BINARY, data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
     RegCloseKey(k);
     return ok;
   }

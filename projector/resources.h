@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "projector/packed_block.h"
 
 namespace vorlo {
 
@@ -34,12 +37,16 @@ class ResourceSource {
 // The resources of the running program's own module (Windows only).
 std::unique_ptr<ResourceSource> moduleResources();
 
-// Throws CProjectorException (the system's text for the last error) when the resource is missing or empty.
-std::vector<uint8_t> readRawResource(const ResourceSource& source, std::string_view name, std::string_view type);
-
-// A packed resource decoded; nullopt when the block is damaged (reported as decodePackedBlock does).
-// A missing resource throws as readRawResource does.
+// Resource reads answer through one channel: nullopt when the resource is missing or empty (the
+// last error then says why) and, for packed resources, when its block is damaged; the damage is
+// reported naming the resource (describeResource).
+std::optional<std::vector<uint8_t>> readRawResource(const ResourceSource& source, std::string_view name,
+                                                    std::string_view type);
 std::optional<std::vector<uint8_t>> readPackedResource(const ResourceSource& source, std::string_view name,
-                                                       std::string_view type);
+                                                       std::string_view type, ReportMode mode = ReportMode::ShowErrors);
+
+// What a package resource is, for messages: "the package's movie list (resource ML)", "the packaged
+// script \"Initialize\"".
+std::string describeResource(std::string_view name, std::string_view type);
 
 }  // namespace vorlo

@@ -11,8 +11,8 @@ namespace {
 class ModuleResources final : public ResourceSource {
  public:
   std::optional<std::vector<uint8_t>> find(std::string_view type, std::string_view name) const override {
-    std::u16string t = utf8ToUtf16(type), n = utf8ToUtf16(name);
-    HRSRC info = FindResourceW(nullptr, reinterpret_cast<LPCWSTR>(n.c_str()), reinterpret_cast<LPCWSTR>(t.c_str()));
+    std::wstring t = toWide(type), n = toWide(name);
+    HRSRC info = FindResourceW(nullptr, n.c_str(), t.c_str());
     if (!info) return std::nullopt;
     DWORD size = SizeofResource(nullptr, info);
     HGLOBAL loaded = size ? LoadResource(nullptr, info) : nullptr;

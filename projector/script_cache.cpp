@@ -1,6 +1,5 @@
 #include "projector/script_cache.h"
 
-#include "projector/exceptions.h"
 #include "util/text.h"
 
 namespace vorlo {
@@ -18,12 +17,7 @@ const std::vector<uint8_t>* ScriptResourceCache::find(std::string_view name) {
   for (Entry* e = head.get(); e; e = e->next.get()) {
     if (equalsIgnoreCase(e->name, name)) return &e->image;
   }
-  std::optional<std::vector<uint8_t>> image;
-  try {
-    image = readPackedResource(source_, name, res::kScripts);
-  } catch (const CProjectorException&) {
-    return nullptr;
-  }
+  std::optional<std::vector<uint8_t>> image = readPackedResource(source_, name, res::kScripts);
   if (!image) return nullptr;
   auto entry = std::make_unique<Entry>();
   entry->name = std::string(name);

@@ -5,22 +5,94 @@
 namespace vorlo {
 namespace {
 
-void readReserved(PackedReader& r, std::vector<uint8_t>& block) {
-  if (r.remaining() < 4) {
-    uint32_t ignored = 0;
-    r.read4(ignored);  // marks the record as cut short
-    return;
-  }
-  uint32_t n = 0;
-  r.read4(n);
-  size_t take = std::min<size_t>(n, r.remaining());
-  block.assign(take, 0);
-  r.readBytes(block.data(), take);
-  if (take < n) {
-    uint8_t past = 0;
-    r.readBytes(&past, 1);  // marks the record as cut short
-  }
+// The record's layout, walked in order by both directions: Fields supplies u32, u16, text (allocated),
+// fixedText, bytes, font, reserved and zero (a u32 written as 0 and skipped on reading). Record is
+// ProjectorSettings for reading and const ProjectorSettings for writing.
+template <typename Record, typename Fields>
+void walkFields(Record& s, Fields& f) {
+  // 1. Product texts.
+  for (auto* t : {&s.productName, &s.infoText2, &s.companyName, &s.rightsNotice, &s.infoText5, &s.infoText6, &s.version}) f.text(*t);
+  // 2. Appearance.
+  for (auto* v : {&s.windowShape, &s.borderStyle, &s.borderIcons, &s.scaleMode}) f.u32(*v);
+  for (auto* t : {&s.shapeMaskName, &s.caption}) f.fixedText(*t);
+  // 3. Size and position.
+  f.u32(s.windowSize);
+  for (auto* v : {&s.customWidth, &s.customHeight}) f.u16(*v);
+  f.u32(s.pos);
+  for (auto* v : {&s.customX, &s.customY}) f.u16(*v);
+  f.u32(s.bKeepRatio);
+  // 4. Interaction.
+  for (auto* v : {&s.lBtnClk, &s.rBtnClk, &s.keyPress, &s.exitKeys, &s.systemKeys}) f.u32(*v);
+  for (auto* v : {&s.hotKeyCode, &s.hotKeyModifiers}) f.u16(*v);
+  // 5. Menu and behaviour, then the reserved block.
+  for (auto* v : {&s.contextMenu, &s.behaviour}) f.u32(*v);
+  f.reserved(s.reserved);
+  // 6. Miscellaneous.
+  for (auto* v : {&s.miscFlags, &s.backgroundColor}) f.u32(*v);
+  f.fixedText(s.helpFile);
+  f.zero();
+  // 7. About box.
+  for (auto* t : {&s.webLinkText, &s.webLinkUrl, &s.mailLinkText, &s.mailAddress}) f.text(*t);
+  for (auto* v : {&s.webLinkColor, &s.mailLinkColor}) f.u32(*v);
+  for (auto* v : {&s.webLinkFont, &s.mailLinkFont}) f.font(*v);
+  for (auto* v : {&s.aboutFlags, &s.aboutSpare}) f.u32(*v);
+  f.fixedText(s.aboutPicture);
+  f.zero();
+  f.fixedText(s.aboutText2);
+  // 8. Spare group.
+  f.u32(s.spare1);
+  f.text(s.spare2);
+  f.u32(s.spare3);
+  f.bytes(s.spareTime);
+  f.u32(s.spare4);
+  f.fixedText(s.spare5);
+  for (auto* v : {&s.spare6, &s.spare7}) f.u16(*v);
 }
+
+struct FieldReader {
+  PackedReader& r;
+  void u32(uint32_t& v) { r.read4(v); }
+  void u16(uint16_t& v) { r.read2(v); }
+  void text(std::optional<std::string>& t) { r.readText(t); }
+  void fixedText(std::string& t) { r.readFixedText(t); }
+  void bytes(std::array<uint8_t, 16>& b) { r.readBytes(b.data(), b.size()); }
+  void font(LogFont& font) { r.readFont(font); }
+  void zero() {
+    uint32_t skipped = 0;
+    r.read4(skipped);
+  }
+  // The reserved block: a u32 byte count and that many bytes, carried as read.
+  void reserved(std::vector<uint8_t>& block) {
+    if (r.remaining() < 4) {
+      zero();  // marks the record as cut short
+      return;
+    }
+    uint32_t n = 0;
+    r.read4(n);
+    size_t take = std::min<size_t>(n, r.remaining());
+    block.assign(take, 0);
+    r.readBytes(block.data(), take);
+    if (take < n) {
+      uint8_t past = 0;
+      r.readBytes(&past, 1);  // marks the record as cut short
+    }
+  }
+};
+
+struct FieldWriter {
+  PackedWriter& w;
+  void u32(uint32_t v) { w.write4(v); }
+  void u16(uint16_t v) { w.write2(v); }
+  void text(const std::optional<std::string>& t) { w.writeText(t); }
+  void fixedText(const std::string& t) { w.writeText(t); }
+  void bytes(const std::array<uint8_t, 16>& b) { w.writeBytes(b.data(), b.size()); }
+  void font(const LogFont& font) { w.writeFont(font); }
+  void zero() { w.write4(0); }
+  void reserved(const std::vector<uint8_t>& block) {
+    w.write4(static_cast<uint32_t>(block.size()));
+    w.writeBytes(block.data(), block.size());
+  }
+};
 
 bool startsWithIgnoringCase(const std::string& text, const char* word) {
   size_t n = std::char_traits<char>::length(word);
@@ -34,103 +106,13 @@ bool startsWithIgnoringCase(const std::string& text, const char* word) {
 }  // namespace
 
 void readSettings(PackedReader& r, ProjectorSettings& s) {
-  for (auto* t : {&s.productName, &s.infoText2, &s.companyName, &s.rightsNotice, &s.infoText5, &s.infoText6, &s.version}) r.readText(*t);
-  r.read4(s.windowShape);
-  r.read4(s.borderStyle);
-  r.read4(s.borderIcons);
-  r.read4(s.scaleMode);
-  r.readFixedText(s.shapeMaskName);
-  r.readFixedText(s.caption);
-  r.read4(s.windowSize);
-  r.read2(s.customWidth);
-  r.read2(s.customHeight);
-  r.read4(s.pos);
-  r.read2(s.customX);
-  r.read2(s.customY);
-  r.read4(s.bKeepRatio);
-  r.read4(s.lBtnClk);
-  r.read4(s.rBtnClk);
-  r.read4(s.keyPress);
-  r.read4(s.exitKeys);
-  r.read4(s.systemKeys);
-  r.read2(s.hotKeyCode);
-  r.read2(s.hotKeyModifiers);
-  r.read4(s.contextMenu);
-  r.read4(s.behaviour);
-  readReserved(r, s.reserved);
-  r.read4(s.miscFlags);
-  r.read4(s.backgroundColor);
-  r.readFixedText(s.helpFile);
-  uint32_t skipped = 0;
-  r.read4(skipped);
-  for (auto* t : {&s.webLinkText, &s.webLinkUrl, &s.mailLinkText, &s.mailAddress}) r.readText(*t);
-  r.read4(s.webLinkColor);
-  r.read4(s.mailLinkColor);
-  r.readFont(s.webLinkFont);
-  r.readFont(s.mailLinkFont);
-  r.read4(s.aboutFlags);
-  r.read4(s.aboutSpare);
-  r.readFixedText(s.aboutPicture);
-  r.read4(skipped);
-  r.readFixedText(s.aboutText2);
-  r.read4(s.spare1);
-  r.readText(s.spare2);
-  r.read4(s.spare3);
-  r.readBytes(s.spareTime.data(), s.spareTime.size());
-  r.read4(s.spare4);
-  r.readFixedText(s.spare5);
-  r.read2(s.spare6);
-  r.read2(s.spare7);
+  FieldReader reader{r};
+  walkFields(s, reader);
 }
 
 void writeSettings(PackedWriter& w, const ProjectorSettings& s) {
-  for (const auto* t : {&s.productName, &s.infoText2, &s.companyName, &s.rightsNotice, &s.infoText5, &s.infoText6, &s.version}) w.writeText(*t);
-  w.write4(s.windowShape);
-  w.write4(s.borderStyle);
-  w.write4(s.borderIcons);
-  w.write4(s.scaleMode);
-  w.writeText(s.shapeMaskName);
-  w.writeText(s.caption);
-  w.write4(s.windowSize);
-  w.write2(s.customWidth);
-  w.write2(s.customHeight);
-  w.write4(s.pos);
-  w.write2(s.customX);
-  w.write2(s.customY);
-  w.write4(s.bKeepRatio);
-  w.write4(s.lBtnClk);
-  w.write4(s.rBtnClk);
-  w.write4(s.keyPress);
-  w.write4(s.exitKeys);
-  w.write4(s.systemKeys);
-  w.write2(s.hotKeyCode);
-  w.write2(s.hotKeyModifiers);
-  w.write4(s.contextMenu);
-  w.write4(s.behaviour);
-  w.write4(static_cast<uint32_t>(s.reserved.size()));
-  w.writeBytes(s.reserved.data(), s.reserved.size());
-  w.write4(s.miscFlags);
-  w.write4(s.backgroundColor);
-  w.writeText(s.helpFile);
-  w.write4(0);
-  for (const auto* t : {&s.webLinkText, &s.webLinkUrl, &s.mailLinkText, &s.mailAddress}) w.writeText(*t);
-  w.write4(s.webLinkColor);
-  w.write4(s.mailLinkColor);
-  w.writeFont(s.webLinkFont);
-  w.writeFont(s.mailLinkFont);
-  w.write4(s.aboutFlags);
-  w.write4(s.aboutSpare);
-  w.writeText(s.aboutPicture);
-  w.write4(0);
-  w.writeText(s.aboutText2);
-  w.write4(s.spare1);
-  w.writeText(s.spare2);
-  w.write4(s.spare3);
-  w.writeBytes(s.spareTime.data(), s.spareTime.size());
-  w.write4(s.spare4);
-  w.writeText(s.spare5);
-  w.write2(s.spare6);
-  w.write2(s.spare7);
+  FieldWriter writer{w};
+  walkFields(s, writer);
 }
 
 std::vector<uint8_t> serializeSettings(const ProjectorSettings& s) {

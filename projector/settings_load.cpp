@@ -1,15 +1,9 @@
 #include "projector/settings_load.h"
 
-#include "projector/exceptions.h"
-
 namespace vorlo {
 
 SettingsSource loadSettings(const ResourceSource& resources, ProfileStore& profile, ProjectorSettings& settings) {
-  std::optional<std::vector<uint8_t>> fingerprint;
-  try {
-    fingerprint = readRawResource(resources, res::kFingerprint, res::kQuoril);
-  } catch (const CProjectorException&) {
-  }
+  std::optional<std::vector<uint8_t>> fingerprint = readRawResource(resources, res::kFingerprint, res::kQuoril);
   std::optional<std::vector<uint8_t>> saved;
   if (fingerprint) {
     if (profile.readBinary(kSettingsSection, kFingerprintEntry) == fingerprint) {
@@ -24,12 +18,10 @@ SettingsSource loadSettings(const ResourceSource& resources, ProfileStore& profi
     readSettings(r, settings);
     return SettingsSource::SavedOptions;
   }
-  try {
-    if (auto record = readPackedResource(resources, res::kSettings, res::kQuoril)) {
-      PackedReader r(*record);
-      readSettings(r, settings);
-    }
-  } catch (const CProjectorException&) {
+  // A missing or damaged record leaves the fields zero; the damage has been reported.
+  if (auto record = readPackedResource(resources, res::kSettings, res::kQuoril)) {
+    PackedReader r(*record);
+    readSettings(r, settings);
   }
   saveSettings(profile, settings);
   return SettingsSource::Package;

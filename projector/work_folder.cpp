@@ -21,7 +21,10 @@ std::string temporaryFolder() {
 
 std::string createWorkFolder() {
   std::string path = temporaryFolder() + os::newGuidText();
-  if (!os::createFolder(path)) throw CProjectorException();
+  if (!os::createFolder(path)) {
+    throw ProjectorError("The work folder " + path + " cannot be made: " + os::lastErrorText() +
+                         " (the folder comes from TMP, else TEMP, else the Windows folder)");
+  }
   return path + os::kPathSeparator;
 }
 

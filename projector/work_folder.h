@@ -9,7 +9,7 @@ namespace vorlo {
 // with a trailing separator.
 std::string temporaryFolder();
 
-// Creates "<temporary folder>{GUID}<separator>". Throws CProjectorException when it cannot.
+// Creates "<temporary folder>{GUID}<separator>". Throws ProjectorError naming the folder when it cannot.
 std::string createWorkFolder();
 
 // Deletes a folder with everything below it. Links and junctions inside are removed, never followed.

@@ -28,8 +28,8 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::open(const std::string& path, Mode mode) {
   close();
-  std::u16string w = utf8ToUtf16(path);
-  const wchar_t* name = reinterpret_cast<const wchar_t*>(w.c_str());
+  std::wstring w = toWide(path);
+  const wchar_t* name = w.c_str();
   if (mode == Mode::Read) {
     handle_ = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                           nullptr);

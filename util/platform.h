@@ -26,6 +26,13 @@ std::string executablePath();
 
 bool isFile(const std::string& path);
 bool isFolder(const std::string& path);
+// A symbolic link, junction or other reparse point (not followed).
+bool isLink(const std::string& path);
+// The absolute form of a path, with "." and ".." resolved by name (links are not followed); the path
+// as given when it cannot be made absolute.
+std::string fullPath(const std::string& path);
+// Moves a file to `to`, replacing a file there in one step; false when it cannot.
+bool replaceFile(const std::string& from, const std::string& to);
 // Creates one folder; false when it cannot be created (an existing folder also gives false).
 bool createFolder(const std::string& path);
 bool removeFile(const std::string& path);

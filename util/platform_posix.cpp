@@ -91,6 +91,41 @@ std::vector<FolderEntry> listFolder(const std::string& path) {
   return out;
 }
 
+bool isLink(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string fullPath(const std::string& path) {
+  std::string whole = path;
+  if (whole.empty() || whole[0] != '/') {
+    char* cwd = getcwd(nullptr, 0);
+    if (!cwd) return path;
+    whole = std::string(cwd) + "/" + whole;
+    std::free(cwd);
+  }
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= whole.size()) {
+    size_t slash = whole.find('/', start);
+    if (slash == std::string::npos) slash = whole.size();
+    std::string part = whole.substr(start, slash - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = slash + 1;
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  if (out.empty()) out = "/";
+  if (path.size() > 1 && path.back() == '/') out += "/";
+  return out;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
 uint32_t lastErrorCode() { return static_cast<uint32_t>(errno); }
 
 std::string errorText(uint32_t code) {

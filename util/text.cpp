@@ -89,4 +89,30 @@ std::string toUpperAscii(std::string_view text) {
   return out;
 }
 
+std::optional<std::string> scriptSourceText(std::string_view bytes, std::string* why) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  bool utf16Mark = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+  // Text in UTF-16 without a mark shows as NUL bytes between the letters of the first line.
+  bool nulBytes = bytes.substr(0, 256).find('\0') != std::string_view::npos;
+  if (utf16Mark || nulBytes) {
+    if (why) {
+      *why = utf16Mark ? "the file is UTF-16 text; save it as UTF-8"
+                       : "the file holds NUL bytes (UTF-16 text or not text at all); save it as UTF-8 text";
+    }
+    return std::nullopt;
+  }
+  std::string text;
+  text.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    bool loneCr = bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n');
+    text.push_back(loneCr ? '\n' : bytes[i]);
+  }
+  return text;
+}
+
+std::string capitalized(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  return text;
+}
+
 }  // namespace vorlo

@@ -10,10 +10,12 @@
 #include "projector/app_archive.h"
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
+#include "projector/packed_block.h"
 #include "projector/settings_load.h"
 #include "projector/work_folder.h"
 #include "projector/runtime/resource_ids.h"
 #include "engine/embed.h"
+#include "engine/image.h"
 #include "engine/trace.h"
 #include "host/class_list.h"
 #include "util/text.h"
@@ -54,9 +56,17 @@ void openTestTraceFile() {
   if (gTestTraceFile) setTraceSink(traceToTestFile, nullptr);
 }
 
-// Runs a packaged image in `engine`; failures of the run end it and nothing else.
-void runPackagedImage(Engine* engine, const std::vector<uint8_t>& image) {
-  runImageBuffer(engine, image.data(), image.size());
+// The engine's account of a failed run: its message and, where known, the function and line.
+std::string failureText(const Engine* engine) {
+  std::string text;
+  for (const char* p = engineMessage(engine->vm); *p; ++p) {
+    if (*p != '\r') text += *p;
+  }
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  if (text.empty()) text = "it stopped without a message";
+  const std::string& where = lastErrorLocation(engine->vm);
+  if (!where.empty()) text += "\n" + where;
+  return text;
 }
 
 }  // namespace
@@ -72,11 +82,14 @@ void ProjectorApp::runInstallScript(const char* name) {
     // A fresh machine with the default options runs the script to completion and goes.
     Engine* engine = image ? createFullEngine() : nullptr;
     if (engine) {
-      runPackagedImage(engine, *image);
+      if (runImageBuffer(engine, image->data(), image->size()) != 1) {
+        traceLine("The packaged script \"" + std::string(name) + "\" failed: " + failureText(engine));
+      }
       destroyEngine(engine);
     }
   } catch (...) {
-    // A missing install script is normal; nothing the script does stops the install step.
+    // The install step runs without a window and ends the same way whatever the script does; what a
+    // failed run had to say is in the trace output.
   }
   OleUninitialize();
   WSACleanup();
@@ -84,41 +97,31 @@ void ProjectorApp::runInstallScript(const char* name) {
 }
 
 bool ProjectorApp::readApplicationId() {
-  std::optional<ApplicationId> id;
-  try {
-    id = verifyApplicationId(readRawResource(*resources_, res::kAppId, res::kQuoril));
-  } catch (const CProjectorException&) {
-  }
+  std::optional<std::vector<uint8_t>> raw = readRawResource(*resources_, res::kAppId, res::kQuoril);
+  std::optional<ApplicationId> id = raw ? verifyApplicationId(*raw) : std::nullopt;
   if (!id) {
     messageBox(L"Invalid application data", MB_ICONSTOP);
     return false;
   }
   registryKey_ = id->registryKey;
-  profileName_ = id->hasProfileName ? id->profileName : fw::narrow(appName());
+  profileName_ = id->hasProfileName ? id->profileName : fromWide(appName());
   profile_ = registryProfile(registryKey_, profileName_);
   return true;
 }
 
+// A missing record means the package has none; a damaged one has been reported and reads as missing.
 void ProjectorApp::unpackMasks() {
-  try {
-    if (auto record = readPackedResource(*resources_, res::kMasks, res::kQuoril)) {
-      unpackMaskSet(*record, workFolder_, maskNames_);
-    }
-  } catch (const CProjectorException&) {
-  }
+  if (auto record = readPackedResource(*resources_, res::kMasks, res::kQuoril)) unpackMaskSet(*record, workFolder_, maskNames_);
 }
 
 void ProjectorApp::readMovieListResource() {
-  try {
-    if (auto record = readPackedResource(*resources_, res::kMovieList, res::kQuoril)) readMovieList(*record, movieList_);
-  } catch (const CProjectorException&) {
-  }
+  if (auto record = readPackedResource(*resources_, res::kMovieList, res::kQuoril)) readMovieList(*record, movieList_);
 }
 
 HICON ProjectorApp::windowClassIcon() {
   HICON icon = nullptr;
   if (!movieList_.iconFile.empty()) {
-    icon = static_cast<HICON>(LoadImageW(nullptr, fw::widen(movieList_.iconFile).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    icon = static_cast<HICON>(LoadImageW(nullptr, toWide(movieList_.iconFile).c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
   }
   if (!icon) icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
   return icon;
@@ -139,8 +142,8 @@ bool ProjectorApp::createWindows() {
   // frame's creation fails when they cannot be made.
   accelerators_ = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
   setMainWindow(frame_->hwnd());
-  // From here on, caught failures are shown to the user.
-  setErrorSink([this](const std::string& message) { messageBox(fw::widen(message), MB_ICONSTOP); });
+  // From here on, caught failures are shown to the user, those of the start-up so far first.
+  setErrorSink([this](const std::string& message) { messageBox(toWide(message), MB_ICONSTOP); });
   frame_->noStartMovie = movieList_.startMovie.empty();
   return true;
 }
@@ -149,7 +152,7 @@ bool ProjectorApp::createWindows() {
 // main window's behaviour.
 void ProjectorApp::applyAppearance() {
   ShowWindow(frame_->hwnd(), SW_HIDE);
-  SetWindowTextW(frame_->hwnd(), fw::widen(settings_.caption).c_str());
+  SetWindowTextW(frame_->hwnd(), toWide(settings_.caption).c_str());
 }
 
 void ProjectorApp::showStartMovie() {
@@ -166,19 +169,37 @@ void ProjectorApp::showStartMovie() {
 }
 
 // The Vorlo_Run command: the script machine is created on the first run; the named packaged script
-// runs in it. False when there is no such script or no machine.
-bool ProjectorApp::runScript(const char* name) {
+// runs in it. A script that cannot be used and a run that fails are reported (the trace output and
+// the error report) naming the script.
+ScriptRun ProjectorApp::runScript(const char* name) {
+  const std::string subject = describeResource(name, res::kScripts);
   const std::vector<uint8_t>* image = scripts_.find(name);
-  if (!image) return false;
+  if (!image) {
+    // The cache has reported a damaged block; a resource that is there but unreadable is no script.
+    return resources_->find(res::kScripts, name) ? ScriptRun::Unusable : ScriptRun::Missing;
+  }
+  std::string why;
+  if (!readImage(image->data(), image->size(), &why)) {
+    std::string message = damagedMessage(subject, why);
+    traceLine(message);
+    reportError(message);
+    return ScriptRun::Unusable;
+  }
   if (!engine_) {
     engine_ = createFullEngine();
-    if (!engine_) return false;
+    if (!engine_) {
+      reportError("The script machine for " + subject + " could not be created (out of memory)");
+      return ScriptRun::Unusable;
+    }
     host_.mainWindow = frame_ ? frame_->hwnd() : nullptr;
     host_.workFolder = utf8ToUtf16(workFolder_);
     engine_->vm->host = &host_;
   }
-  runPackagedImage(engine_, *image);
-  return true;
+  if (runImageBuffer(engine_, image->data(), image->size()) == 1) return ScriptRun::Succeeded;
+  std::string message = capitalized(subject + " failed: " + failureText(engine_));
+  traceLine(message);
+  reportError(message);
+  return ScriptRun::Failed;
 }
 
 bool ProjectorApp::initInstance() {
@@ -207,10 +228,13 @@ bool ProjectorApp::initInstance() {
   // 6. The application identifier: registry key and profile name.
   if (!readApplicationId()) return false;
   // 7. No recently-used file list; HTML Help is the help type (used once help files exist).
-  // 8. The work folder; without it the program cannot run and there is no window to say so.
+  // 8. The work folder; without it the program cannot run. There is no main window yet, so the
+  // message box that names the folder has no owner.
   try {
     workFolder_ = createWorkFolder();
-  } catch (const CProjectorException&) {
+  } catch (const ProjectorError& e) {
+    messageBox(toWide(e.what()), MB_ICONSTOP);
+    exitCode_ = 1;
     return false;
   }
   // 9. Movie list and settings start empty.
@@ -224,10 +248,18 @@ bool ProjectorApp::initInstance() {
   readMovieListResource();
   // 13-15. Owner window and main frame.
   if (!createWindows()) return false;
-  // 16. The start-up script; a boolean false result ends the program before the window is shown.
-  if (runScript("Initialize")) {
-    const ScriptValue& result = engine_->vm->result;
-    if (result.is(KindBoolean) && !result.asBool()) return false;
+  // 16. The start-up script; a boolean false result ends the program before the window is shown, and
+  // so does a start-up script that cannot be used (damaged), after saying so.
+  switch (runScript("Initialize")) {
+    case ScriptRun::Succeeded:
+      if (engine_->vm->result.is(KindBoolean) && !engine_->vm->result.asBool()) return false;
+      break;
+    case ScriptRun::Unusable:
+      exitCode_ = 1;
+      return false;
+    case ScriptRun::Failed:   // reported; the window opens as the script left things
+    case ScriptRun::Missing:
+      break;
   }
   // 17-19. Speaker mute, menus and system keys, and the tray icon follow the settings.
   // 20. Start movie and the frame shown.

@@ -18,6 +18,14 @@ namespace vorlo {
 
 struct Engine;
 
+// How a packaged script run ended.
+enum class ScriptRun {
+  Missing,    // the package has no script of that name
+  Unusable,   // the script is damaged or no machine could be made (reported)
+  Failed,     // the run ended with an error (reported)
+  Succeeded,  // the result is in the machine
+};
+
 class ProjectorApp : public fw::WinApp {
  public:
   ProjectorApp();
@@ -36,7 +44,7 @@ class ProjectorApp : public fw::WinApp {
  private:
   // Runs the packaged install script named by the switch; the process then ends.
   void runInstallScript(const char* name);
-  bool runScript(const char* name);
+  ScriptRun runScript(const char* name);
   bool readApplicationId();
   void unpackMasks();
   void readMovieListResource();

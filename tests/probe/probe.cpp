@@ -1,5 +1,7 @@
 #include "tests/probe/probe.h"
 
+#include "util/text.h"
+
 #include <cstdio>
 
 namespace vorlo::probe {
@@ -37,21 +39,9 @@ std::wstring withoutAmpersands(std::wstring s) {
 
 }  // namespace
 
-std::string utf8(const std::wstring& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
+std::string utf8(const std::wstring& w) { return fromWide(w); }
 
-std::wstring wide(const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
+std::wstring wide(const std::string& s) { return toWide(s); }
 
 namespace {
 struct FindContext {

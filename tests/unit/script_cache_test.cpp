@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "projector/exceptions.h"
 #include "projector/packed_block.h"
 #include "projector/resources.h"
 #include "projector/script_cache.h"
@@ -62,12 +61,19 @@ TEST(ScriptCache, NameHash) {
   EXPECT_EQ(ScriptResourceCache::hashName("\xFF"), 0xFFu);
 }
 
-TEST(RawResource, MissingAndEmptyResourcesThrow) {
+TEST(RawResource, MissingAndEmptyResourcesReadAsAbsent) {
   CountingResources res;
   res.items["QUORIL/CS"] = {};
-  EXPECT_THROW(readRawResource(res, "CS", "QUORIL"), CProjectorException);
-  EXPECT_THROW(readRawResource(res, "ID", "QUORIL"), CProjectorException);
-  EXPECT_THROW(readPackedResource(res, "ML", "QUORIL"), CProjectorException);
+  EXPECT_FALSE(readRawResource(res, "CS", "QUORIL"));
+  EXPECT_FALSE(readRawResource(res, "ID", "QUORIL"));
+  EXPECT_FALSE(readPackedResource(res, "ML", "QUORIL"));
+}
+
+TEST(RawResource, DescriptionsNameTheResource) {
+  EXPECT_EQ(describeResource("ML", "QUORIL"), "the package's movie list (resource ML)");
+  EXPECT_EQ(describeResource("st", "quoril"), "the package's settings (resource ST)");
+  EXPECT_EQ(describeResource("Initialize", "VORLO"), "the packaged script \"Initialize\"");
+  EXPECT_EQ(describeResource("7", "MENUS"), "the packaged resource MENUS/7");
 }
 
 }  // namespace

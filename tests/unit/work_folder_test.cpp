@@ -4,6 +4,7 @@
 #include "projector/work_folder.h"
 #include "tests/unit/test_support.h"
 #include "util/platform.h"
+#include "util/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -18,9 +19,7 @@ constexpr char S = os::kPathSeparator;
 
 bool makeFolderLink(const std::string& link, const std::string& target) {
 #ifdef _WIN32
-  std::u16string l(link.begin(), link.end()), t(target.begin(), target.end());
-  return CreateSymbolicLinkW(reinterpret_cast<LPCWSTR>(l.c_str()), reinterpret_cast<LPCWSTR>(t.c_str()),
-                             SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+  return CreateSymbolicLinkW(toWide(link).c_str(), toWide(target).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
 #else
   return symlink(target.c_str(), link.c_str()) == 0;
 #endif

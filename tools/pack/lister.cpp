@@ -139,7 +139,7 @@ std::string describePackage(const std::string& path) {
   File f;
   if (!f.open(path, File::Mode::Read)) throw std::runtime_error("cannot read " + path);
   archive::Region root;
-  if (!archive::locateArchive(f, root)) {
+  if (archive::locateArchive(f, root) != archive::ArchiveState::Present) {
     out << "Archive: none (files are looked for beside the program)\n";
   } else {
     out << "Archive (" << (root.end - root.begin) << " bytes):\n  Application/\n";
