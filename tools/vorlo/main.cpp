@@ -3,18 +3,24 @@
 //   vorlo dis FILE.vsc                     list an image
 //   vorlo run [switches] FILE               run a script (run_command.h)
 //   vorlo eval [switches] TEXT              run text and print its result
+// Exit status: 0 done, 1 failed, 2 wrong usage.
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/compiler.h"
 #include "engine/disassembler.h"
 #include "engine/error.h"
 #include "engine/image.h"
-#include "engine/source_stream.h"
 #include "engine/vm.h"
+#include "tools/common/compiler_report.h"
+#include "tools/common/paths.h"
+#include "tools/common/tool_main.h"
 #include "tools/vorlo/run_command.h"
+#include "tools/vorlo/script_file.h"
+#include "util/file.h"
+#include "util/platform.h"
 
 namespace {
 
@@ -29,6 +35,11 @@ int usage() {
   return 2;
 }
 
+int fail(const std::string& message) {
+  std::fprintf(stderr, "vorlo: %s\n", message.c_str());
+  return 1;
+}
+
 // SRC with its extension replaced by ".vsc" (or ".vsc" appended).
 std::string defaultOutput(const std::string& source) {
   size_t slash = source.find_last_of("/\\");
@@ -37,77 +48,90 @@ std::string defaultOutput(const std::string& source) {
   return source.substr(0, dot) + ".vsc";
 }
 
-int compileCommand(int argc, char** argv) {
-  const char* source = nullptr;
-  std::string output;
+bool isImageFile(const std::string& path) {
+  vorlo::File f;
+  std::vector<uint8_t> bytes(4096);
+  if (!f.open(path, vorlo::File::Mode::Read)) return false;
+  bytes.resize(f.read(bytes.data(), bytes.size()));
+  return looksLikeImage(bytes);
+}
+
+// Writes the image beside the output and renames it into place, so a failure leaves an earlier
+// image as it was.
+bool writeImage(const std::string& output, const std::vector<uint8_t>& image, std::string* why) {
+  const std::string partial = output + "." + vorlo::os::newGuidText() + ".partial";
+  vorlo::File f;
+  bool written = f.open(partial, vorlo::File::Mode::Create) && f.write(image.data(), image.size());
+  if (!written) *why = vorlo::os::lastErrorText();
+  f.close();
+  if (written && !vorlo::os::replaceFile(partial, output)) {
+    *why = vorlo::os::lastErrorText();
+    written = false;
+  }
+  if (!written) vorlo::os::removeFile(partial);
+  return written;
+}
+
+int compileCommand(const std::vector<std::string>& args) {
+  std::string source, output;
   bool debug = false;
-  for (int i = 2; i < argc; i++) {
-    if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
-    else if (std::strcmp(argv[i], "-g") == 0) debug = true;
-    else if (!source && argv[i][0] != '-') source = argv[i];
+  for (size_t i = 2; i < args.size(); i++) {
+    if (args[i] == "-o" && i + 1 < args.size()) output = args[++i];
+    else if (args[i] == "-g") debug = true;
+    else if (source.empty() && !args[i].empty() && args[i][0] != '-') source = args[i];
     else return usage();
   }
-  if (!source) return usage();
+  if (source.empty()) return usage();
   if (output.empty()) output = defaultOutput(source);
-  std::unique_ptr<vorlo::FileSource> file(vorlo::FileSource::open(source));
-  if (!file) {
-    std::fprintf(stderr, "vorlo: can't open the script file: %s\n", source);
-    return 1;
+  if (vorlo::samePath(source, output)) {
+    return fail(source + ": the image would overwrite its own source; name another output with -o");
   }
+  if (vorlo::os::isFolder(output)) return fail("the output " + output + " is a folder; name the image file with -o");
+  if (vorlo::os::isFile(output) && !isImageFile(output)) {
+    return fail(output + " exists and is not a compiled image; it is left alone. Name another output with -o");
+  }
+  std::string why;
+  std::optional<ScriptFile> script = loadScriptFile(source, &why);
+  if (!script) return fail(source + ": " + why);
+  if (script->image) return fail(source + ": is already a compiled image");
   vorlo::ScriptVM* vm = vorlo::createVM();
-  if (!vm) {
-    std::fputs("vorlo: out of memory\n", stderr);
-    return 1;
-  }
+  if (!vm) return fail("out of memory");
+  NamedSource text(script->text, source);
   vorlo::CompileOutput out;
   bool ok = false;
   try {
-    ok = vorlo::compileScript(vm, *file, debug ? uint32_t{vorlo::kCompileDebugInfo} : 0u, out);
+    ok = vorlo::compileScript(vm, text, debug ? uint32_t{vorlo::kCompileDebugInfo} : 0u, out);
   } catch (const vorlo::ScriptError& e) {
     out.messages = std::string(e.what()) + "\r\n";
   }
   vorlo::destroyVM(vm);
-  // The engine ends its message lines with CR LF; the console gets plain lines.
-  std::string messages;
-  for (char c : out.messages)
-    if (c != '\r') messages += c;
-  std::fputs(messages.c_str(), stderr);
+  std::string report = vorlo::compilerReport(source, out.messages, false);
+  if (!report.empty()) std::fprintf(stderr, "%s\n", report.c_str());
   if (!ok) return 1;
-  std::FILE* f = std::fopen(output.c_str(), "wb");
-  bool written = f && std::fwrite(out.image.data(), 1, out.image.size(), f) == out.image.size();
-  if (f && std::fclose(f) != 0) written = false;
-  if (!written) {
-    std::fprintf(stderr, "vorlo: can't write %s\n", output.c_str());
-    return 1;
-  }
+  if (!writeImage(output, out.image, &why)) return fail("cannot write " + output + ": " + why);
   return 0;
 }
 
-int disCommand(int argc, char** argv) {
-  if (argc != 3) return usage();
-  std::FILE* f = std::fopen(argv[2], "rb");
-  if (!f) {
-    std::fprintf(stderr, "vorlo: can't open %s\n", argv[2]);
-    return 1;
-  }
+int disCommand(const std::vector<std::string>& args) {
+  if (args.size() != 3) return usage();
   std::string why;
-  std::unique_ptr<vorlo::BytecodeImage> image = vorlo::readImageFile(f, &why);
-  std::fclose(f);
-  if (!image) {
-    std::fprintf(stderr, "vorlo: %s is not a valid image (%s)\n", argv[2], why.c_str());
-    return 1;
-  }
+  std::optional<ScriptFile> script = loadScriptFile(args[2], &why);
+  if (!script) return fail(args[2] + ": " + why);
+  if (!script->image) return fail(args[2] + ": is not a valid image (it is script source; compile it first)");
+  std::unique_ptr<vorlo::BytecodeImage> image = vorlo::readImage(script->bytes.data(), script->bytes.size(), &why);
   std::fputs(vorlo::listImage(*image).c_str(), stdout);
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 2) return usage();
-  if (std::strcmp(argv[1], "compile") == 0) return compileCommand(argc, argv);
-  if (std::strcmp(argv[1], "dis") == 0) return disCommand(argc, argv);
-  if (std::strcmp(argv[1], "run") == 0) return runCommand(argc, argv);
-  if (std::strcmp(argv[1], "eval") == 0) return evalCommand(argc, argv);
+int vorloMain(const std::vector<std::string>& args) {
+  if (args.size() < 2) return usage();
+  if (args[1] == "compile") return compileCommand(args);
+  if (args[1] == "dis") return disCommand(args);
+  if (args[1] == "run") return runCommand(args);
+  if (args[1] == "eval") return evalCommand(args);
   return usage();
 }
+
+}  // namespace
+
+VORLO_TOOL_MAIN(vorloMain)

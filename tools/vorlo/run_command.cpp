@@ -2,13 +2,21 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "engine/ansi.h"
+#include "engine/compiler.h"
 #include "engine/convert.h"
+#include "engine/error.h"
 #include "engine/embed.h"
 #include "engine/roots.h"
 #include "engine/string.h"
 #include "engine/trace.h"
+#include "tools/common/compiler_report.h"
+#include "tools/vorlo/script_file.h"
+#include "util/text.h"
 #ifdef _WIN32
 #include "host/class_list.h"  // the full list: the portable classes and the host classes
 #else
@@ -30,19 +38,19 @@ void traceToStdout(void*, std::string_view line) {
 }
 
 // Parses the switches; the one remaining argument is returned through `operand`.
-bool parseArguments(int argc, char** argv, vorlo::VMOptions* options, const char** operand) {
-  *operand = nullptr;
-  for (int i = 2; i < argc; i++) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--no-warn-undefined") == 0) options->optionBits &= ~vorlo::kOptionWarnUndefined;
-    else if (std::strcmp(a, "--warn-semicolon") == 0) options->optionBits |= vorlo::kOptionWarnMissingSemicolon;
-    else if (std::strcmp(a, "--warn-linefeed") == 0) options->optionBits |= vorlo::kOptionWarnLineFeedInString;
-    else if (std::strcmp(a, "-g") == 0) options->optionBits |= vorlo::kOptionDebugInfo;
-    else if (std::strcmp(a, "--") == 0 && i + 1 < argc && !*operand) *operand = argv[++i];
-    else if (!*operand && (a[0] != '-' || a[1] == 0)) *operand = a;
+bool parseArguments(const std::vector<std::string>& args, vorlo::VMOptions* options, std::string* operand) {
+  bool found = false;
+  for (size_t i = 2; i < args.size(); i++) {
+    const std::string& a = args[i];
+    if (a == "--no-warn-undefined") options->optionBits &= ~vorlo::kOptionWarnUndefined;
+    else if (a == "--warn-semicolon") options->optionBits |= vorlo::kOptionWarnMissingSemicolon;
+    else if (a == "--warn-linefeed") options->optionBits |= vorlo::kOptionWarnLineFeedInString;
+    else if (a == "-g") options->optionBits |= vorlo::kOptionDebugInfo;
+    else if (a == "--" && i + 1 < args.size() && !found) *operand = args[++i], found = true;
+    else if (!found && (a.empty() || a[0] != '-' || a.size() == 1)) *operand = a, found = true;
     else return false;
   }
-  return *operand != nullptr;
+  return found;
 }
 
 // The engine's message (and where the script was) on standard error, as plain lines.
@@ -64,10 +72,10 @@ int usage() {
 }
 
 template <typename Body>
-int withEngine(int argc, char** argv, Body&& body) {
+int withEngine(const std::vector<std::string>& args, Body&& body) {
   vorlo::VMOptions options;
-  const char* operand;
-  if (!parseArguments(argc, argv, &options, &operand)) return usage();
+  std::string operand;
+  if (!parseArguments(args, &options, &operand)) return usage();
 #ifdef _WIN32
   vorlo::Engine* engine = vorlo::createFullEngine(&options);
 #else
@@ -95,20 +103,52 @@ void resultText(vorlo::ScriptVM* vm, void* context) {
   static_cast<PrintResult*>(context)->text = vorlo::stringToAnsi(s.asString());
 }
 
+// A source compiled in the engine's machine with its options; an image of it, or nullopt after the
+// compiler's report ("file:line: message") went to standard error.
+std::optional<std::vector<uint8_t>> compileSource(vorlo::Engine* engine, const std::string& path, const std::string& text) {
+  NamedSource source(text, path);
+  vorlo::CompileOutput out;
+  bool ok = false;
+  try {
+    ok = vorlo::compileScript(engine->vm, source, vorlo::compileFlagsFor(engine->options), out);
+  } catch (const vorlo::ScriptError& e) {
+    out.messages = std::string(e.what()) + "\r\n";
+  }
+  if (ok) return std::move(out.image);
+  std::string report = vorlo::compilerReport(path, out.messages, true);
+  std::fprintf(stderr, "%s\n", report.empty() ? (path + ": does not compile").c_str() : report.c_str());
+  return std::nullopt;
+}
+
 }  // namespace
 
-int runCommand(int argc, char** argv) {
-  return withEngine(argc, argv, [](vorlo::Engine* engine, const char* path) {
-    if (vorlo::runFile(engine, path) == 1) return 0;
+int runCommand(const std::vector<std::string>& args) {
+  return withEngine(args, [](vorlo::Engine* engine, const std::string& path) {
+    std::string why;
+    std::optional<ScriptFile> script = loadScriptFile(path, &why);
+    if (!script) {
+      std::fprintf(stderr, "vorlo: %s: %s\n", path.c_str(), why.c_str());
+      return 1;
+    }
+    std::vector<uint8_t> image = std::move(script->bytes);
+    if (!script->image) {
+      auto compiled = compileSource(engine, path, script->text);
+      if (!compiled) return 1;
+      image = std::move(*compiled);
+    }
+    if (vorlo::runImageBuffer(engine, image.data(), image.size()) == 1) return 0;
     std::fflush(stdout);
     reportFailure(engine);
     return 1;
   });
 }
 
-int evalCommand(int argc, char** argv) {
-  return withEngine(argc, argv, [](vorlo::Engine* engine, const char* text) {
-    if (vorlo::runText(engine, text, std::strlen(text)) != 1) {
+int evalCommand(const std::vector<std::string>& args) {
+  return withEngine(args, [](vorlo::Engine* engine, const std::string& argument) {
+    // Script text is ANSI, as source files are; the command line arrives as UTF-8.
+    std::u16string units = vorlo::utf8ToUtf16(argument);
+    std::string text = vorlo::utf16ToAnsi(units.data(), units.size());
+    if (vorlo::runText(engine, text.data(), text.size()) != 1) {
       std::fflush(stdout);
       reportFailure(engine);
       return 1;
