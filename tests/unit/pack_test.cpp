@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "engine/image.h"
 #include "projector/app_archive.h"
@@ -54,6 +58,19 @@ pe::Resource resource(ResId type, ResId name, uint16_t lang, std::string data) {
   r.language = lang;
   r.data.assign(data.begin(), data.end());
   return r;
+}
+
+// A mask file as the window shape reads it: a 4-byte size, then a region of one 10 x 10 rectangle.
+std::string maskFile() {
+  std::vector<uint8_t> b(4 + 48, 0);
+  putLE32(&b[0], 48);
+  putLE32(&b[4], 32);   // header size
+  putLE32(&b[8], 1);    // rectangles
+  putLE32(&b[12], 1);   // one of them
+  putLE32(&b[16], 16);  // their bytes
+  putLE32(&b[28], 10), putLE32(&b[32], 10);
+  putLE32(&b[44], 10), putLE32(&b[48], 10);
+  return std::string(b.begin(), b.end());
 }
 
 bool sameResources(std::vector<pe::Resource> a, std::vector<pe::Resource> b) {
@@ -238,9 +255,10 @@ TEST_F(PackTest, ManifestFaultsNameTheLineAndTheChoices) {
 TEST_F(PackTest, PackageHoldsTheResourcesAndTheArchiveThatListingShows) {
   write("files/movies/intro.swf", "FWS intro");
   write("files/data/deep/notes.txt", std::string(5000, 'n'));
+  write("files/setup/player.exe", "installer");
   write("files/.hidden", "not packed");
   write("init.vsc", "compiled start-up image");
-  write("round.msk", "mask bytes");
+  write("round.msk", maskFile());
   write("vorlo.toml",
         "[application]\nid = \"Acme/Viewer\"\nstart-movie = \"movies/intro.swf\"\nfile-key = \"k3y\"\n"
         "player-installer = \"setup/player.exe\"\n"
@@ -278,7 +296,9 @@ TEST_F(PackTest, PackageHoldsTheResourcesAndTheArchiveThatListingShows) {
   EXPECT_EQ(test::readAll(notes), test::bytesOf(std::string(5000, 'n')));
   EXPECT_EQ(archive.extractFile(o.output, ".hidden"), "");
 
-  std::string listing = pack::describePackage(o.output);
+  pack::PackageListing described = pack::describePackage(o.output);
+  EXPECT_FALSE(described.damaged);
+  const std::string& listing = described.text;
   for (const char* expected : {"QUORIL       ID", "application id \"Acme/Viewer\", signed", "start movie \"movies/intro.swf\"",
                                "VORLO        INITIALIZE", "masks: round", "player installer \"setup/player.exe\"",
                                "    data/\n      deep/\n        notes.txt  5000 bytes", "    movies/\n      intro.swf  9 bytes"}) {
@@ -289,7 +309,9 @@ TEST_F(PackTest, PackageHoldsTheResourcesAndTheArchiveThatListingShows) {
             progress.end());
 }
 
-TEST_F(PackTest, AFailedBuildLeavesNoPackage) {
+// A failed build leaves what was at the output before (nothing, or an earlier package) and nothing of
+// its own beside it.
+TEST_F(PackTest, AFailedBuildLeavesTheOutputAsItWas) {
   write("files/a.txt", "a");
   write("vorlo.toml", "[application]\nid = \"A/B\"\n");
   pack::Manifest m = pack::loadManifest(dir.path());
@@ -297,12 +319,99 @@ TEST_F(PackTest, AFailedBuildLeavesNoPackage) {
   pack::PackOptions o{dir / "notaprogram.exe", dir / "out.exe", {}};
   EXPECT_THROW(pack::buildPackage(m, o), pe::PeError);
   EXPECT_FALSE(os::isFile(o.output));
+
+  o.runtime = runtime;
+  pack::buildPackage(m, o);
+  const auto earlier = test::readAll(o.output);
+  write("init.vos", "while (x {\n");
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n[scripts]\nInitialize = \"init.vos\"\n");
+  EXPECT_THROW(pack::buildPackage(pack::loadManifest(dir.path()), o), std::runtime_error);
+  EXPECT_EQ(test::readAll(o.output), earlier) << "the earlier package was lost";
 #ifndef _WIN32
   // Windows itself refuses to make such a file; elsewhere it can lie in a project folder.
   write("files/CON", "device name");
-  o.runtime = runtime;
   EXPECT_THROW(pack::buildPackage(m, o), std::runtime_error);
-  EXPECT_FALSE(os::isFile(o.output));
+  EXPECT_EQ(test::readAll(o.output), earlier);
+#endif
+  std::vector<std::string> names;
+  for (const auto& e : os::listFolder(dir.path())) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"files", "init.vos", "notaprogram.exe", "out.exe", "vorlo.exe", "vorlo.toml"}));
+}
+
+// The output may not be one of the project's files or lie in the archived folder, and a file there
+// that is not a package is never replaced; each refusal says why, and the file is as it was.
+TEST_F(PackTest, OutputsThatWouldLoseFilesAreRefused) {
+  write("files/movie.swf", "FWS");
+  write("scripts/init.vos", "while (x {\n");
+  write("round.msk", maskFile());
+  write("notes.txt", "my notes");
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n[scripts]\nInitialize = \"scripts/init.vos\"\n[masks]\nround = \"round.msk\"\n");
+  os::createFolder(dir / "sub");
+  pack::Manifest m = pack::loadManifest(dir.path());
+  struct Case {
+    std::string output, expected;
+  };
+  const std::vector<Case> cases = {
+      {dir / "scripts" + S + "init.vos", "is a script of the project"},
+      {dir / "vorlo.toml", "is the manifest of the project"},
+      {dir / "round.msk", "is a mask of the project"},
+      {runtime, "is the runtime of the project"},
+      {dir / "files" + S + "app.exe", "lies inside the folder being archived"},
+      {dir / "files", "is a folder"},
+      {dir / "notes.txt", "exists and is not a package"},
+      {dir / "nowhere" + S + "app.exe", "does not exist"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> before = os::isFile(c.output) ? test::readAll(c.output) : std::vector<uint8_t>();
+    try {
+      pack::buildPackage(m, pack::PackOptions{runtime, c.output, {}});
+      ADD_FAILURE() << "packed into " << c.output;
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+    }
+    if (os::isFile(c.output)) EXPECT_EQ(test::readAll(c.output), before) << c.output;
+  }
+  EXPECT_FALSE(os::isFile(dir / "files" + S + "app.exe"));
+}
+
+// What the archive cannot hold faithfully is refused or left out, and says so.
+TEST_F(PackTest, TheArchiveRefusesNamesThatDifferInCaseAndLeavesOutPackagesAndLinks) {
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n");
+  write("files/readme.txt", "one");
+  write("files/README.TXT", "two");
+  pack::PackOptions o{runtime, dir / "out.exe", {}};
+  try {
+    pack::buildPackage(pack::loadManifest(dir.path()), o);
+    ADD_FAILURE() << "packed two names the program cannot tell apart";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("README.TXT and "), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("readme.txt differ only in letter case"), std::string::npos) << e.what();
+  }
+  os::removeFile(dir / "files" + S + "README.TXT");
+
+  // An earlier package inside the archived folder is left out, and so is a link.
+  pack::buildPackage(pack::loadManifest(dir.path()), o);
+  std::vector<uint8_t> earlier = test::readAll(o.output);
+  test::writeAll(dir / "files" + S + "old.exe", earlier);
+#ifndef _WIN32
+  ASSERT_EQ(symlink("/etc", (dir / "files" + S + "etc").c_str()), 0);
+#endif
+  std::vector<std::string> said;
+  o.progress = [&](const std::string& line) { said.push_back(line); };
+  pack::buildPackage(pack::loadManifest(dir.path()), o);
+  std::string listing = pack::describePackage(o.output).text;
+  EXPECT_NE(listing.find("readme.txt  3 bytes"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("old.exe"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("etc"), std::string::npos) << listing;
+  EXPECT_NE(std::find(said.begin(), said.end(), "left out: " + (dir / "files" + S + "old.exe") + " (a package)"), said.end());
+
+#ifndef _WIN32
+  // An archive folder that is itself a link to a folder elsewhere is not followed.
+  os::removeFile(dir / "files" + S + "etc");
+  ASSERT_EQ(symlink((dir / "files").c_str(), (dir / "linked").c_str()), 0);
+  write("vorlo.toml", "[application]\nid = \"A/B\"\n[archive]\nfolder = \"linked\"\n");
+  EXPECT_THROW(pack::buildPackage(pack::loadManifest(dir.path()), o), std::runtime_error);
 #endif
 }
 
@@ -344,15 +453,71 @@ TEST_F(PackTest, AScriptThatDoesNotCompileStopsTheBuildWithFileAndLine) {
   EXPECT_FALSE(os::isFile(o.output));
 }
 
-TEST_F(PackTest, ListingADamagedArchiveMarksTheEntry) {
+// Damage is listed as damage and marks the listing, whatever is damaged.
+TEST_F(PackTest, ListingDamageMarksIt) {
   write("files/a.txt", std::string(2000, 'a'));
+  write("files/b.txt", "bee");
   write("vorlo.toml", "[application]\nid = \"A/B\"\n");
   pack::PackOptions o{runtime, dir / "out.exe", {}};
   pack::buildPackage(pack::loadManifest(dir.path()), o);
-  auto bytes = test::readAll(o.output);
-  bytes[bytes.size() - 20] ^= 0xFF;  // inside a.txt's stream
-  test::writeAll(o.output, bytes);
-  EXPECT_NE(pack::describePackage(o.output).find("a.txt  DAMAGED"), std::string::npos);
+  const auto good = test::readAll(o.output);
+  EXPECT_FALSE(pack::describePackage(o.output).damaged);
+  auto nameAt = [&](const std::string& name) {
+    std::u16string units(name.begin(), name.end());
+    auto it = std::search(good.begin(), good.end(), reinterpret_cast<const uint8_t*>(units.data()),
+                          reinterpret_cast<const uint8_t*>(units.data() + units.size()));
+    return static_cast<size_t>(it - good.begin());
+  };
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"a stream", [](auto& b) { b[b.size() - 40] ^= 0xFF; }, "DAMAGED"},
+      {"a size field", [&](auto& b) { putLE32(&b[nameAt("b.txt") + 12], 0x7FFFFFFF); }, "DAMAGED entry"},
+      {"a cut", [](auto& b) { b.resize(b.size() - 100); }, "Archive: DAMAGED"},
+  };
+  for (const Case& c : cases) {
+    auto bytes = good;
+    c.damage(bytes);
+    test::writeAll(o.output, bytes);
+    pack::PackageListing listing = pack::describePackage(o.output);
+    EXPECT_TRUE(listing.damaged) << c.what << "\n" << listing.text;
+    EXPECT_NE(listing.text.find(c.expected), std::string::npos) << c.what << "\n" << listing.text;
+  }
+}
+
+// References that point nowhere are manifest errors with their line; nothing is written.
+TEST_F(PackTest, ReferencesThatPointNowhereAreRefused) {
+  write("files/movies/intro.swf", "FWS");
+  write("round.msk", maskFile());
+  write("not-a-mask.msk", "mask bytes");
+  write("init.vos", "x = 1;\n");
+  write("bad.ico", "not an icon");
+  const std::string head = "[application]\nid = \"A/B\"\n";
+  struct Case {
+    std::string body, expected;
+  };
+  const std::vector<Case> cases = {
+      {"start-movie = \"movies/outro.swf\"\n", "vorlo.toml:3: 'start-movie': no file \"movies/outro.swf\" in the archive folder"},
+      {"start-movie = \"../../etc/passwd\"\n", "vorlo.toml:3: 'start-movie': \"../../etc/passwd\" is not a path inside the archive folder"},
+      {"player-installer = \"setup.exe\"\n", "vorlo.toml:3: 'player-installer': no file \"setup.exe\""},
+      {"[window]\nmask = \"square\"\n[masks]\nround = \"round.msk\"\n", "vorlo.toml:4: 'mask': no mask named \"square\" in [masks]; masks: round"},
+      {"[window]\nshape = \"mask\"\n", "vorlo.toml:4: 'shape' = \"mask\" needs a mask"},
+      {"[masks]\nround = \"not-a-mask.msk\"\n", "vorlo.toml:4: 'round': "},
+      {"[scripts]\nInitialize = \"../../../etc/hostname\"\n", "vorlo.toml:4: 'Initialize': \"../../../etc/hostname\" is not inside the project folder"},
+      {"[archive]\nfolder = \"/etc\"\n", "vorlo.toml:4: 'folder': \"/etc\" is not inside the project folder"},
+      {"[program]\nicon = \"bad.ico\"\n", "vorlo.toml:4: 'icon': "},
+  };
+  for (const Case& c : cases) {
+    std::string got = manifestError(head + c.body);
+    EXPECT_EQ(got.substr(0, c.expected.size()), c.expected) << c.body << "\n" << got;
+  }
+  EXPECT_NE(manifestError(head + "[program]\nicon = \"bad.ico\"\n").find("bad.ico"), std::string::npos);
+  EXPECT_EQ(manifestError(head + "start-movie = \"MOVIES/Intro.SWF\"\n[window]\nshape = \"mask\"\nmask = \"round\"\n"
+                                 "[masks]\nround = \"round.msk\"\n"),
+            "(accepted)");
 }
 
 }  // namespace
@@ -438,7 +603,7 @@ TEST_F(PackTest, FingerprintFollowsTheSettings) {
   auto one = fingerprintOf("one");
   EXPECT_EQ(fingerprintOf("one"), one) << "the same settings, the same fingerprint";
   EXPECT_NE(fingerprintOf("two"), one);
-  EXPECT_NE(pack::describePackage(dir / "out.exe").find("window.caption = \"two\""), std::string::npos);
+  EXPECT_NE(pack::describePackage(dir / "out.exe").text.find("window.caption = \"two\""), std::string::npos);
 }
 
 }  // namespace

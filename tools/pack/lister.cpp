@@ -36,19 +36,31 @@ std::string typeName(const pe::ResId& t) {
   return t.display();
 }
 
-// A short account of a package resource's content.
-std::string detail(const pe::Resource& r) {
+// A short account of a package resource's content; damaged is set when it cannot be used.
+std::string detail(const pe::Resource& r, bool& damaged) {
   if (r.type.isNumber) return {};
   std::string type = r.type.display(), name = r.name.display();
   if (type == res::kQuoril && name == res::kAppId) {
     auto id = verifyApplicationId(r.data);
-    if (!id) return "application id: signature does not match";
+    if (!id) {
+      damaged = true;
+      return "DAMAGED: application id signature does not match";
+    }
     return "application id \"" + id->registryKey + (id->hasProfileName ? "/" + id->profileName : "") + "\", signed";
   }
   if (type == res::kQuoril && name == res::kFingerprint) return "fingerprint";
-  auto decoded = decodePackedBlock(r.data, ReportMode::Quiet);
-  std::string packed = decoded ? std::to_string(decoded->size()) + " bytes unpacked" : "damaged packed block";
-  if (!decoded) return packed;
+  std::string fault;
+  std::optional<std::vector<uint8_t>> decoded;
+  try {
+    decoded = decodePackedBlockOrThrow(r.data);
+  } catch (const std::exception& e) {
+    fault = e.what();  // listed below as the resource's damage
+  }
+  if (!decoded) {
+    damaged = true;
+    return "DAMAGED packed block: " + fault;
+  }
+  std::string packed = std::to_string(decoded->size()) + " bytes unpacked";
   if (type == res::kQuoril && name == res::kSettings) {
     ProjectorSettings s;
     PackedReader rd(*decoded);
@@ -56,7 +68,8 @@ std::string detail(const pe::Resource& r) {
     std::string lines;
     std::istringstream in(describeSettings(s));
     for (std::string line; std::getline(in, line);) lines += "\n      " + line;
-    return packed + (rd.overrun() ? ", cut short" : "") + ", settings:" + lines;
+    if (rd.overrun()) damaged = true;
+    return packed + (rd.overrun() ? ", DAMAGED: cut short" : "") + ", settings:" + lines;
   }
   if (type == res::kQuoril && name == res::kMovieList) {
     MovieList ml;
@@ -101,51 +114,66 @@ int64_t plainSize(File& f, const archive::Entry& e) {
   return good ? total : -1;
 }
 
-void listFolder(File& f, const archive::Region& folder, int depth, std::ostringstream& out) {
+void listFolder(File& f, const archive::Region& folder, int depth, std::ostringstream& out, bool& damaged) {
   std::vector<archive::Entry> entries;
-  archive::walk(f, folder, [&](const archive::Entry& e) {
+  bool whole = archive::walk(f, folder, [&](const archive::Entry& e) {
     entries.push_back(e);
     return true;
   });
+  std::string indent(2 * depth + 2, ' ');
   for (const auto& e : entries) {
-    std::string indent(2 * depth + 2, ' ');
     std::string name = e.storedName + (e.name.empty() ? "  (unusable name, never extracted)" : "");
     uint64_t stored = e.payload.end - e.payload.begin;
     if (e.folder) {
       out << indent << name << "/\n";
-      if (depth < archive::kMaxDepth) listFolder(f, e.payload, depth + 1, out);
+      if (depth < archive::kMaxDepth) listFolder(f, e.payload, depth + 1, out, damaged);
     } else {
       int64_t plain = plainSize(f, e);
+      if (plain < 0) damaged = true;
       out << indent << name << "  " << (plain < 0 ? std::string("DAMAGED") : std::to_string(plain) + " bytes") << " ("
           << stored << " packed)\n";
     }
+  }
+  if (!whole) {
+    damaged = true;
+    out << indent << "DAMAGED entry (its kind, name or size field is wrong); the rest of this folder cannot be read\n";
   }
 }
 
 }  // namespace
 
-std::string describePackage(const std::string& path) {
+PackageListing describePackage(const std::string& path) {
   pe::PeFile pe = pe::PeFile::fromFile(path);
   std::ostringstream out;
+  PackageListing listing;
   auto resources = pe.resources();
   out << "Resources (" << resources.size() << "):\n";
   char line[160];
   for (const auto& r : resources) {
     std::snprintf(line, sizeof line, "  %-12s %-14s lang %-5u %9zu bytes", typeName(r.type).c_str(),
-                  r.name.display().c_str(), r.language, r.data.size());
-    std::string d = detail(r);
+                  r.name.display().c_str(), r.language, static_cast<size_t>(r.data.size()));
+    std::string d = detail(r, listing.damaged);
     out << line << (d.empty() ? "" : "  " + d) << "\n";
   }
   File f;
   if (!f.open(path, File::Mode::Read)) throw std::runtime_error("cannot read " + path);
   archive::Region root;
-  if (archive::locateArchive(f, root) != archive::ArchiveState::Present) {
-    out << "Archive: none (files are looked for beside the program)\n";
-  } else {
-    out << "Archive (" << (root.end - root.begin) << " bytes):\n  Application/\n";
-    listFolder(f, root, 1, out);
+  switch (archive::locateArchive(f, root)) {
+    case archive::ArchiveState::None:
+      out << "Archive: none (files are looked for beside the program)\n";
+      break;
+    case archive::ArchiveState::Damaged:
+      listing.damaged = true;
+      out << "Archive: DAMAGED (the trailer at the end of the file describes an archive that is not there; "
+             "the file may be cut short)\n";
+      break;
+    case archive::ArchiveState::Present:
+      out << "Archive (" << (root.end - root.begin) << " bytes):\n  Application/\n";
+      listFolder(f, root, 1, out, listing.damaged);
+      break;
   }
-  return out.str();
+  listing.text = out.str();
+  return listing;
 }
 
 }  // namespace vorlo::pack

@@ -1,8 +1,11 @@
 // vorlo-pack: builds a packaged program from a project folder, or lists what a package holds.
+// Exit status: 0 done, 1 failed (or, with --list, damage found), 2 wrong usage.
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "tools/common/tool_main.h"
 #include "tools/pack/manifest.h"
 #include "tools/pack/packager.h"
 #include "util/platform.h"
@@ -16,80 +19,101 @@ const char kUsage[] =
     "Builds a packaged program from a project folder holding vorlo.toml.\n"
     "\n"
     "options:\n"
-    "  -o, --output FILE   the package to write (default: <project folder name>.exe)\n"
+    "  -o, --output FILE   the package to write (default: <project folder name>.exe in the current\n"
+    "                      folder); an existing file there is replaced only when it is a package\n"
     "  --runtime FILE      the vorlo.exe to build on (default: $VORLO_RUNTIME, else runtime/vorlo.exe\n"
     "                      beside vorlo-pack or beside its folder)\n"
     "  -q, --quiet         no progress lines\n"
-    "  --list PACKAGE      show the resources and the archive tree of a package\n"
+    "  --list PACKAGE      show the resources and the archive tree of a package (exit status 1 when\n"
+    "                      anything in it is damaged)\n"
     "  -h, --help          this text\n";
 
-// $VORLO_RUNTIME, else runtime/vorlo.exe beside vorlo-pack or beside its folder (where the builds put
-// the runtime, apart from the tools).
-std::string defaultRuntime() {
+const char sep = vorlo::os::kPathSeparator;
+
+// The places a runtime is looked for, in order: $VORLO_RUNTIME, then runtime/vorlo.exe beside
+// vorlo-pack and beside its folder (where the builds put the runtime, apart from the tools).
+std::vector<std::string> runtimePlaces() {
+  std::vector<std::string> places;
   std::string env = vorlo::os::getEnv("VORLO_RUNTIME");
-  if (!env.empty()) return env;
+  if (!env.empty()) places.push_back(env);
   std::string self = vorlo::os::executablePath();
   size_t cut = self.find_last_of("\\/");
   std::string dir = cut == std::string::npos ? std::string() : self.substr(0, cut + 1);
-  const char sep = vorlo::os::kPathSeparator;
-  std::string besides = dir + "runtime" + sep + "vorlo.exe";
-  return vorlo::os::isFile(besides) ? besides : dir + ".." + sep + "runtime" + sep + "vorlo.exe";
+  places.push_back(dir + "runtime" + sep + "vorlo.exe");
+  places.push_back(dir + ".." + sep + "runtime" + sep + "vorlo.exe");
+  return places;
 }
 
-std::string folderName(std::string dir) {
-  while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-  size_t cut = dir.find_last_of("\\/");
-  std::string name = cut == std::string::npos ? dir : dir.substr(cut + 1);
-  return name.empty() || name == "." || name == ".." ? "package" : name;
+std::string findRuntime() {
+  std::vector<std::string> places = runtimePlaces();
+  for (const std::string& p : places) {
+    if (vorlo::os::isFile(p)) return p;
+  }
+  std::string list;
+  for (const std::string& p : places) list += "\n  " + p;
+  throw std::runtime_error("no runtime (vorlo.exe) to build on; looked in:" + list +
+                           "\ngive one with --runtime FILE or the VORLO_RUNTIME environment variable");
 }
 
-}  // namespace
+// The project folder's own name, also for "." and "..".
+std::string folderName(const std::string& dir) {
+  std::string full = vorlo::os::fullPath(dir);
+  while (full.size() > 1 && (full.back() == '/' || full.back() == '\\')) full.pop_back();
+  size_t cut = full.find_last_of("\\/");
+  std::string name = cut == std::string::npos ? full : full.substr(cut + 1);
+  return name.empty() || name.back() == ':' ? "package" : name;
+}
 
-int main(int argc, char** argv) {
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "vorlo-pack: %s\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
+int run(const std::vector<std::string>& args) {
   std::string project, output, runtime, list;
   bool quiet = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](const char* what) -> std::string {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "vorlo-pack: %s needs a value\n%s", what, kUsage);
-        std::exit(2);
-      }
-      return argv[++i];
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
     };
     if (a == "-h" || a == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (a == "-o" || a == "--output") {
-      output = value("--output");
+      if (!value(output)) return usageError(a + " needs a value");
     } else if (a == "--runtime") {
-      runtime = value("--runtime");
+      if (!value(runtime)) return usageError(a + " needs a value");
     } else if (a == "--list") {
-      list = value("--list");
+      if (!value(list)) return usageError(a + " needs a value");
     } else if (a == "-q" || a == "--quiet") {
       quiet = true;
     } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "vorlo-pack: unknown option %s\n%s", a.c_str(), kUsage);
-      return 2;
+      return usageError("unknown option " + a);
     } else if (project.empty()) {
       project = a;
     } else {
-      std::fprintf(stderr, "vorlo-pack: one project folder at a time\n%s", kUsage);
-      return 2;
+      return usageError("one project folder at a time");
     }
   }
+  if (!list.empty() && !project.empty()) return usageError("--list takes a package, not a project folder as well");
   try {
     if (!list.empty()) {
-      std::fputs(vorlo::pack::describePackage(list).c_str(), stdout);
-      return 0;
+      vorlo::pack::PackageListing listing = vorlo::pack::describePackage(list);
+      std::fputs(listing.text.c_str(), stdout);
+      if (listing.damaged) std::fprintf(stderr, "vorlo-pack: %s is damaged (see the DAMAGED lines)\n", list.c_str());
+      return listing.damaged ? 1 : 0;
     }
-    if (project.empty()) {
-      std::fputs(kUsage, stderr);
-      return 2;
+    if (project.empty()) return usageError("no project folder given");
+    if (!vorlo::os::isFolder(project)) {
+      std::fprintf(stderr, "vorlo-pack: the project folder %s does not exist\n", project.c_str());
+      return 1;
     }
     vorlo::pack::Manifest manifest = vorlo::pack::loadManifest(project);
     vorlo::pack::PackOptions o;
-    o.runtime = runtime.empty() ? defaultRuntime() : runtime;
+    o.runtime = runtime.empty() ? findRuntime() : runtime;
     o.output = output.empty() ? folderName(project) + ".exe" : output;
     if (!quiet) o.progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     vorlo::pack::buildPackage(manifest, o);
@@ -100,3 +124,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 }
+
+}  // namespace
+
+VORLO_TOOL_MAIN(run)

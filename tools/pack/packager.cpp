@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include "engine/compiler.h"
@@ -15,10 +16,13 @@
 #include "projector/resources.h"
 #include "projector/safe_name.h"
 #include "projector/settings.h"
+#include "tools/common/compiler_report.h"
+#include "tools/pack/output_guard.h"
 #include "tools/pack/pe_resources.h"
 #include "tools/pack/win_resources.h"
 #include "util/file.h"
 #include "util/platform.h"
+#include "util/text.h"
 
 namespace vorlo::pack {
 namespace {
@@ -51,23 +55,48 @@ struct Node {
 
 constexpr int kMaxPackDepth = 64;
 
-Node scan(const std::string& path, const std::string& name, int depth, uint64_t& total, size_t& files) {
+// The name as the runtime compares names (letter case ignored), for finding names it cannot tell apart.
+std::u16string foldedName(const std::string& name) {
+  std::u16string folded = utf8ToUtf16(name);
+  for (char16_t& c : folded) c = os::foldCase(c);
+  return folded;
+}
+
+struct ScanState {
+  uint64_t total = 0;
+  size_t files = 0;
+  std::vector<std::string> leftOut;  // what was not archived, and why
+};
+
+Node scan(const std::string& path, const std::string& name, int depth, ScanState& state) {
   if (depth > kMaxPackDepth) throw std::runtime_error("folders nested deeper than 64 levels: " + path);
   Node n{name, path, true, 0, {}};
   auto entries = os::listFolder(path);
   std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  std::map<std::u16string, std::string> seen;
   for (const auto& e : entries) {
-    if (e.name[0] == '.' || e.link) continue;  // hidden files and links stay out
-    if (!isSafeFileName(e.name)) throw std::runtime_error("this name cannot be packaged: " + path + e.name);
+    if (e.name[0] == '.') continue;  // hidden files stay out
     std::string child = path + e.name;
+    if (e.link) {
+      state.leftOut.push_back(child + " (a link; links are not followed)");
+      continue;
+    }
+    if (!isSafeFileName(e.name)) throw std::runtime_error("this name cannot be packaged: " + child);
+    auto [earlier, fresh] = seen.emplace(foldedName(e.name), e.name);
+    if (!fresh) {
+      throw std::runtime_error("the names " + path + earlier->second + " and " + child +
+                               " differ only in letter case; the program could reach only one of them");
+    }
     if (e.folder) {
-      n.children.push_back(scan(child + os::kPathSeparator, e.name, depth + 1, total, files));
+      n.children.push_back(scan(child + os::kPathSeparator, e.name, depth + 1, state));
+    } else if (isPackage(child)) {
+      state.leftOut.push_back(child + " (a package)");
     } else {
       File f;
-      if (!f.open(child, File::Mode::Read)) throw std::runtime_error("cannot read " + child);
+      if (!f.open(child, File::Mode::Read)) throw std::runtime_error("cannot read " + child + ": " + os::lastErrorText());
       n.children.push_back({e.name, child, false, f.size(), {}});
-      total += f.size();
-      ++files;
+      state.total += f.size();
+      ++state.files;
     }
   }
   return n;
@@ -135,43 +164,32 @@ bool isScriptSource(const std::string& path) {
 // A ".vos" source compiled into an image; any other file is taken as an image already compiled.
 // Compile errors become "file:line: message" with the line counted from 1.
 std::vector<uint8_t> scriptImage(const NamedFile& script) {
-  if (!isScriptSource(script.path)) return readFile(script.path);
-  std::unique_ptr<FileSource> source(FileSource::open(script.path.c_str()));
-  if (!source) throw std::runtime_error("cannot read " + script.path);
+  std::vector<uint8_t> bytes = readFile(script.path);
+  if (!isScriptSource(script.path)) return bytes;
+  std::string why;
+  std::optional<std::string> text =
+      scriptSourceText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &why);
+  if (!text) throw std::runtime_error(script.path + ": " + why);
+  MemorySource source(*text);
   std::unique_ptr<ScriptVM, void (*)(ScriptVM*)> vm(createVM(), destroyVM);
   if (!vm) throw std::runtime_error("out of memory");
   CompileOutput out;
   // The image's header noise comes from the source so that packing is repeatable.
-  std::vector<uint8_t> text = readFile(script.path);
   uint32_t seed = 2166136261u;
-  for (uint8_t b : text) seed = (seed ^ b) * 16777619u;
+  for (uint8_t b : bytes) seed = (seed ^ b) * 16777619u;
   bool ok;
   try {
-    ok = compileScript(vm.get(), *source, 0, out, nullptr, nullptr, seed | 1);
+    ok = compileScript(vm.get(), source, 0, out, nullptr, nullptr, seed | 1);
   } catch (const ScriptError& e) {
     throw std::runtime_error(script.path + ": " + e.what());
   }
   if (ok) return out.image;
-  std::string report;
-  size_t at = 0;
-  while (at < out.messages.size()) {
-    size_t end = out.messages.find('\n', at);
-    if (end == std::string::npos) end = out.messages.size();
-    std::string line = out.messages.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    int number = 0;
-    int consumed = 0;
-    if (std::sscanf(line.c_str(), "error: line %d: %n", &number, &consumed) == 1 && consumed > 0) {
-      report += (report.empty() ? "" : "\n") + script.path + ":" + std::to_string(number + 1) + ": " +
-                line.substr(size_t(consumed));
-    }
-  }
-  if (report.empty()) report = script.path + ": does not compile";
-  throw std::runtime_error(report);
+  std::string report = compilerReport(script.path, out.messages, true);
+  throw std::runtime_error(report.empty() ? script.path + ": does not compile" : report);
 }
 
-void writePackage(const Manifest& m, const PackOptions& o) {
+// Writes the package into `target`, a file of this run's own beside the output.
+void writePackage(const Manifest& m, const PackOptions& o, const std::string& target) {
   auto say = [&](const std::string& s) {
     if (o.progress) o.progress(s);
   };
@@ -217,19 +235,22 @@ void writePackage(const Manifest& m, const PackOptions& o) {
   say("resources: " + std::to_string(resources.size()) + ", program " + megabytes(image.size()));
 
   File out;
-  if (!out.open(o.output, File::Mode::Create)) throw std::runtime_error("cannot create " + o.output);
-  if (!out.write(image.data(), image.size())) throw std::runtime_error("cannot write " + o.output);
+  if (!out.open(target, File::Mode::Create)) throw std::runtime_error("cannot create " + target + ": " + os::lastErrorText());
+  if (!out.write(image.data(), image.size())) throw std::runtime_error("cannot write " + target + ": " + os::lastErrorText());
   if (m.archiveFolder.empty()) {
     writeEmptyTrailer(out);
     say("no archive (no files folder)");
     return;
   }
-  uint64_t total = 0;
-  size_t files = 0;
+  if (os::isLink(m.archiveFolder)) {
+    throw std::runtime_error("the archive folder " + m.archiveFolder + " is a link; links are not followed, name the folder itself");
+  }
+  ScanState state;
   Node root = scan(m.archiveFolder + (m.archiveFolder.back() == os::kPathSeparator ? "" : std::string(1, os::kPathSeparator)),
-                   "Application", 0, total, files);
-  say("archive: " + std::to_string(files) + " files, " + megabytes(total));
-  ArchiveProgress progress(total, o.progress);
+                   "Application", 0, state);
+  for (const std::string& left : state.leftOut) say("left out: " + left);
+  say("archive: " + std::to_string(state.files) + " files, " + megabytes(state.total));
+  ArchiveProgress progress(state.total, o.progress);
   ArchiveWriter w(out);
   addTree(w, root, "", progress);
   uint32_t size = w.finish();
@@ -239,11 +260,21 @@ void writePackage(const Manifest& m, const PackOptions& o) {
 }  // namespace
 
 void buildPackage(const Manifest& m, const PackOptions& o) {
+  if (!os::isFile(o.runtime)) throw std::runtime_error("no runtime at " + o.runtime);
+  checkOutputPath(m, o.runtime, o.output);
+  // The package is written beside the output under a name of its own and takes the output's name only
+  // when it is whole, so a failed build leaves whatever was there before, and deletes only its own file.
+  const std::string partial = o.output + "." + os::newGuidText() + ".partial";
   try {
-    writePackage(m, o);
+    writePackage(m, o, partial);
   } catch (...) {
-    os::removeFile(o.output);
+    os::removeFile(partial);
     throw;
+  }
+  if (!os::replaceFile(partial, o.output)) {
+    std::string why = os::lastErrorText();
+    os::removeFile(partial);
+    throw std::runtime_error("cannot replace " + o.output + ": " + why);
   }
 }
 

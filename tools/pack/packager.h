@@ -13,12 +13,18 @@ struct PackOptions {
   std::function<void(const std::string&)> progress;  // progress lines; may be empty
 };
 
-// Writes the package. On any failure nothing is left at the output path and std::runtime_error
-// (ManifestError, pe::PeError, ...) says why.
+// Writes the package. The output path is checked first (output_guard.h); the package is written to a
+// file of its own beside the output and renamed to it when whole. On any failure what was at the
+// output before is still there, and std::runtime_error (ManifestError, pe::PeError, ...) says why.
 void buildPackage(const Manifest& manifest, const PackOptions& options);
+
 
 // Lists what a package holds: resources (decoded where the package format defines them) and the
 // archive tree with sizes. Throws std::runtime_error when the file cannot be read as a program.
-std::string describePackage(const std::string& path);
+struct PackageListing {
+  std::string text;
+  bool damaged = false;  // a damaged resource, signature, archive or entry is listed
+};
+PackageListing describePackage(const std::string& path);
 
 }  // namespace vorlo::pack
