@@ -243,7 +243,13 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
     auto w = o->watches.find(k);
     if (w != o->watches.end() && w->second.callback) {
       Object::Watch watch = w->second;
-      Value old = get(o, name);
+      // Built-in properties that native code computes (a text field's text) show no old value.
+      Property* native = nullptr;
+      int hops = 0;
+      for (Object* cur = o; cur && !native && hops < kMaxProtoDepth; cur = cur->proto, ++hops)
+        if (Property* p = cur->own(k)) native = p;
+      bool computed = native && native->getter && static_cast<Function*>(native->getter)->native;
+      Value old = computed ? Value() : get(o, name);
       // A watcher that assigns the same property again is not called for its own assignment.
       o->watches.erase(w);
       try {

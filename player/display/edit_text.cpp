@@ -88,6 +88,10 @@ EditTextObject::EditTextObject(uint16_t id, const EditText& field, const Movie& 
   autoSize = field.autoSize ? AutoSize::Left : AutoSize::None;
   maxChars = field.maxLength ? *field.maxLength : 0;
   variable = field.variableName;
+  antiAliasType = field.antiAlias == 1 ? "advanced" : "normal";
+  gridFitType = field.gridFit == 0 ? "none" : field.gridFit == 2 ? "subpixel" : "pixel";
+  thickness = field.thickness;
+  sharpness = field.sharpness;
   TextFormat f;
   if (field.fontId)
     if (const Font* font = movie.find<Font>(*field.fontId)) {

@@ -174,12 +174,15 @@ std::optional<std::u16string> attribute(const std::u16string& tag, const std::st
   return std::nullopt;
 }
 
-// "#RRGGBB": the hexadecimal digits after '#' up to the first other character; the last six count.
+// "#RRGGBB": the hexadecimal digits after '#' (and blanks) up to the first other character; the
+// last six count.
 std::optional<uint32_t> parseColor(const std::u16string& v) {
   if (v.empty() || v[0] != '#') return std::nullopt;
   uint32_t rgb = 0;
   size_t digits = 0;
-  for (size_t i = 1; i < v.size(); ++i) {
+  size_t start = 1;
+  while (start < v.size() && (v[start] == ' ' || v[start] == '\t')) ++start;  // "# 123456" reads
+  for (size_t i = start; i < v.size(); ++i) {
     char16_t c = v[i];
     int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
     if (d < 0) break;

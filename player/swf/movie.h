@@ -180,6 +180,10 @@ struct EditText {
   int16_t leading = 0;
   std::string variableName;  // UTF-8
   std::string initialText;   // UTF-8
+  // CSMTextSettings: anti-aliasing (0 normal, 1 advanced), grid fitting (0 none, 1 pixel,
+  // 2 subpixel), thickness and sharpness.
+  uint8_t antiAlias = 0, gridFit = 1;
+  float thickness = 0, sharpness = 0;
 };
 
 struct Sound {

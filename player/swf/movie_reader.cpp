@@ -164,6 +164,7 @@ class TimelineReader {
       case tag::DefineText:
       case tag::DefineText2:
       case tag::DefineEditText:
+      case tag::CsmTextSettings:
         readTextTag(ctx_, code, body);
         return false;
       case tag::DefineButton:

@@ -295,6 +295,18 @@ void readEditText(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
 void readTextTag(ReadContext& ctx, uint16_t code, std::span<const uint8_t> body) {
   SwfReader r(body);
   uint16_t id = r.u16();
+  if (code == tag::CsmTextSettings) {
+    uint8_t flags = r.u8();
+    float thickness = r.f32(), sharpness = r.f32();
+    if (!r.ok()) return;
+    if (EditText* e = ctx.edit<EditText>(id)) {
+      e->antiAlias = uint8_t(flags >> 6);
+      e->gridFit = uint8_t((flags >> 3) & 7);
+      e->thickness = thickness;
+      e->sharpness = sharpness;
+    }
+    return;
+  }
   if (code == tag::DefineEditText)
     readEditText(ctx, code, id, r);
   else
