@@ -5,23 +5,10 @@ file(MAKE_DIRECTORY ${WORK})
 file(WRITE ${WORK}/good.vos "function twice(n) { return n * 2; }\nx = twice(21);\n")
 file(WRITE ${WORK}/bad.vos "x = 1;\nbreak;\n")
 
-# expect(NAME EXIT n [ERR regex] [OUT regex] COMMAND args...)
-function(expect name)
-  cmake_parse_arguments(arg "" "EXIT;ERR;OUT" "COMMAND" ${ARGN})
-  execute_process(COMMAND ${VORLO} ${arg_COMMAND} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
-                  WORKING_DIRECTORY ${WORK})
-  if(NOT rc EQUAL arg_EXIT)
-    message(FATAL_ERROR "${name}: status ${rc}, expected ${arg_EXIT}\nstdout: ${out}\nstderr: ${err}")
-  endif()
-  if(DEFINED arg_ERR AND NOT err MATCHES "${arg_ERR}")
-    message(FATAL_ERROR "${name}: standard error does not match '${arg_ERR}': ${err}")
-  endif()
-  if(DEFINED arg_OUT AND NOT out MATCHES "${arg_OUT}")
-    message(FATAL_ERROR "${name}: standard output does not match '${arg_OUT}': ${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/expect_command.cmake)
+set(TOOL ${VORLO})
 
-expect(compile-good EXIT 0 COMMAND compile ${WORK}/good.vos -o ${WORK}/good.vsc -g)
+expect_command(compile-good EXIT 0 COMMAND compile ${WORK}/good.vos -o ${WORK}/good.vsc -g)
 execute_process(COMMAND ${VORLO} dis ${WORK}/good.vsc RESULT_VARIABLE rc OUTPUT_VARIABLE listing)
 foreach(expected "function twice" "function .main" "MUL" "LOADGLOBAL twice" "STOREGLOBAL x" "; line 1"
                  "; source ${WORK}/good.vos")
@@ -32,51 +19,51 @@ foreach(expected "function twice" "function .main" "MUL" "LOADGLOBAL twice" "STO
 endforeach()
 
 # Errors name the file and count lines from 1; nothing is written for a source that does not compile.
-expect(compile-bad EXIT 1 ERR "^bad.vos:2: invalid break\n$" COMMAND compile bad.vos -o bad.vsc)
+expect_command(compile-bad EXIT 1 ERR "^bad.vos:2: invalid break\n$" COMMAND compile bad.vos -o bad.vsc)
 if(EXISTS ${WORK}/bad.vsc)
   message(FATAL_ERROR "a failed compile wrote an image")
 endif()
 # A CR alone ends a line (old Mac line ends) as LF and CR LF do.
 file(WRITE ${WORK}/cr.vos "x = 1;\ry = 2;\rbreak;\r")
-expect(compile-cr EXIT 1 ERR "^cr.vos:3: invalid break\n$" COMMAND compile cr.vos)
+expect_command(compile-cr EXIT 1 ERR "^cr.vos:3: invalid break\n$" COMMAND compile cr.vos)
 
 # Source text: a UTF-8 byte-order mark (as Notepad writes) is skipped; UTF-16 is refused by name.
 string(ASCII 239 187 191 utf8_mark)
 string(ASCII 255 254 utf16_mark)
 file(WRITE ${WORK}/bom.vos "${utf8_mark}trace('with a mark');\n")
-expect(run-bom EXIT 0 OUT "^with a mark\n$" COMMAND run bom.vos)
+expect_command(run-bom EXIT 0 OUT "^with a mark\n$" COMMAND run bom.vos)
 file(WRITE ${WORK}/utf16.vos "${utf16_mark}t")
-expect(run-utf16 EXIT 1 ERR "utf16.vos: .*UTF-16.*UTF-8" COMMAND run utf16.vos)
+expect_command(run-utf16 EXIT 1 ERR "utf16.vos: .*UTF-16.*UTF-8" COMMAND run utf16.vos)
 
 # Nothing the command did not make is overwritten: a source saved as .vsc, or another file at -o.
 file(WRITE ${WORK}/same.vsc "x = 1;\n")
-expect(compile-onto-source EXIT 1 ERR "same.vsc: the image would overwrite its own source" COMMAND compile same.vsc)
+expect_command(compile-onto-source EXIT 1 ERR "same.vsc: the image would overwrite its own source" COMMAND compile same.vsc)
 file(READ ${WORK}/same.vsc kept)
 if(NOT kept STREQUAL "x = 1;\n")
   message(FATAL_ERROR "compile overwrote its source: '${kept}'")
 endif()
 file(WRITE ${WORK}/notes.txt "my notes\n")
-expect(compile-onto-other EXIT 1 ERR "notes.txt exists and is not a compiled image" COMMAND compile good.vos -o notes.txt)
+expect_command(compile-onto-other EXIT 1 ERR "notes.txt exists and is not a compiled image" COMMAND compile good.vos -o notes.txt)
 file(READ ${WORK}/notes.txt kept)
 if(NOT kept STREQUAL "my notes\n")
   message(FATAL_ERROR "compile overwrote a file it did not make")
 endif()
-expect(compile-again EXIT 0 COMMAND compile good.vos -o good.vsc)
+expect_command(compile-again EXIT 0 COMMAND compile good.vos -o good.vsc)
 
 # A folder is no script: compile writes no FOLDER.vsc, run runs nothing and says so.
 file(MAKE_DIRECTORY ${WORK}/folder)
-expect(compile-folder EXIT 1 ERR "folder: is a folder" COMMAND compile folder)
+expect_command(compile-folder EXIT 1 ERR "folder: is a folder" COMMAND compile folder)
 if(EXISTS ${WORK}/folder.vsc)
   message(FATAL_ERROR "compile of a folder wrote folder.vsc")
 endif()
-expect(run-folder EXIT 1 ERR "folder: is a folder" COMMAND run folder)
+expect_command(run-folder EXIT 1 ERR "folder: is a folder" COMMAND run folder)
 
 # A damaged image: dis and run both give the reason.
 file(WRITE ${WORK}/lying.vsc "VS1b\n")
-expect(dis-damaged EXIT 1 ERR "lying.vsc: is not a valid image \\(.+\\)" COMMAND dis lying.vsc)
-expect(run-damaged EXIT 1 ERR "lying.vsc: is not a valid image \\(.+\\)" COMMAND run lying.vsc)
+expect_command(dis-damaged EXIT 1 ERR "lying.vsc: is not a valid image \\(.+\\)" COMMAND dis lying.vsc)
+expect_command(run-damaged EXIT 1 ERR "lying.vsc: is not a valid image \\(.+\\)" COMMAND run lying.vsc)
 
 # Usage errors exit 2.
-expect(usage-none EXIT 2 COMMAND)
-expect(usage-compile EXIT 2 COMMAND compile)
-expect(usage-run EXIT 2 COMMAND run --no-such-switch good.vos)
+expect_command(usage-none EXIT 2 COMMAND)
+expect_command(usage-compile EXIT 2 COMMAND compile)
+expect_command(usage-run EXIT 2 COMMAND run --no-such-switch good.vos)
