@@ -359,7 +359,7 @@ void EditTextObject::paint(Painter& painter) const {
     Rect px = m.apply(bounds_);
     double x0 = std::round(px.xMin), y0 = std::round(px.yMin), x1 = std::round(px.xMax), y1 = std::round(px.yMax);
     Matrix pixels = Matrix::scale(0.05, 0.05);
-    if (background) painter.fillRect(Rect{x0 * 20, y0 * 20, x1 * 20 + 20, y1 * 20 + 20}, backgroundColor, pixels);
+    if (background) painter.fillRect(Rect{x0 * 20, y0 * 20, x1 * 20, y1 * 20}, backgroundColor, pixels);
     if (border)
       painter.strokeRect(Rect{x0 * 20 + 10, y0 * 20 + 10, x1 * 20 + 10, y1 * 20 + 10}, borderColor, pixels);
   } else {
