@@ -11,13 +11,13 @@ struct ResourceName {
 };
 
 constexpr ResourceName kPackageRecords[] = {
-    {res::kSettings, "settings"},
+    {res::kSettings, "settings record"},
     {res::kFingerprint, "fingerprint"},
     {res::kAppId, "application identifier"},
     {res::kMovieList, "movie list"},
     {res::kPlayerInstaller, "player installer description"},
     {res::kAboutPicture, "About picture"},
-    {res::kMasks, "window masks"},
+    {res::kMasks, "window mask set"},
 };
 
 }  // namespace

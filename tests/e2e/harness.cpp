@@ -133,6 +133,35 @@ DWORD closeAndWait(Process& p, HWND window, DWORD timeoutMs) {
   return p.waitExit(timeoutMs);
 }
 
+std::string dismissMessageBox(const Process& p, DWORD timeoutMs) {
+  probe::Query q;
+  q.pid = p.pid();
+  q.className = L"#32770";
+  HWND box = probe::waitForWindow(q, timeoutMs);
+  if (!box) return {};
+  std::wstring text;
+  for (const auto& c : probe::describe(box).controls) {
+    if (c.className == L"Static" && !c.text.empty()) text += c.text;
+  }
+  probe::pressButton(box, L"OK");
+  probe::waitForNoWindow(q, timeoutMs);
+  return probe::utf8(text);
+}
+
+std::vector<uint8_t> maskFile() {
+  std::vector<uint8_t> b(4 + 48, 0);
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(0, 48);
+  put(4, 32);   // header size
+  put(8, 1);    // rectangles
+  put(12, 1);   // one of them
+  put(16, 16);  // their bytes
+  put(28, 10), put(32, 10), put(44, 10), put(48, 10);
+  return b;
+}
+
 std::vector<std::string> listNames(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& e : os::listFolder(folder)) names.push_back(e.name);

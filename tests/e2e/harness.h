@@ -57,6 +57,13 @@ HWND startWithWindow(Process& p, const std::string& program, const std::wstring&
 // Closes the window as its close button does and waits for the program to end; its exit code.
 DWORD closeAndWait(Process& p, HWND window, DWORD timeoutMs = 20000);
 
+// Waits for a message box of the process, reads its text and presses its OK button; the text (UTF-8),
+// or "" when no message box appears in time.
+std::string dismissMessageBox(const Process& p, DWORD timeoutMs = 20000);
+
+// A mask file as the window shape reads it: a 4-byte size, then a region of one 10 x 10 rectangle.
+std::vector<uint8_t> maskFile();
+
 // Names in a folder (files and sub-folders), "." and ".." left out.
 std::vector<std::string> listNames(const std::string& folder);
 

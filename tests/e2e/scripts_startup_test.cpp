@@ -65,9 +65,9 @@ TEST(StartupScripts, InitializeAnsweringFalseEndsTheProgramBeforeAnyWindowShows)
   EXPECT_TRUE(listNames(p.tempFolder()).empty()) << "the work folder outlived the program";
 }
 
-TEST(StartupScripts, InitializeAnsweringZeroOrFailingStillShowsTheWindow) {
-  for (const char* script : {"trace('initialize ran');\n0;\n",
-                             "trace('initialize ran');\nfunction f() { return f(); }\nf();\n"}) {
+// A failing start-up script is reported before the window opens (startup_messages_test.cpp).
+TEST(StartupScripts, InitializeAnsweringZeroStillShowsTheWindow) {
+  for (const char* script : {"trace('initialize ran');\n0;\n"}) {
     Project p;
     TraceFile trace(p);
     std::string package = packWith(p, script);

@@ -99,7 +99,16 @@ TEST_F(SettingsTest, ADamagedRecordLeavesZeroSettingsWhichAreSaved) {
       if (r.type == pe::ResId::str(res::kQuoril) && r.name == pe::ResId::str(res::kSettings)) r.data.resize(20);
     }
   });
-  EXPECT_EQ(runAndReadTitle(package), L"");
+  // The damage is said once the main window exists; the window then opens with the zero record.
+  Process proc;
+  launch(proc, package, L"", project.tempFolder());
+  EXPECT_EQ(dismissMessageBox(proc), "The package's settings record (resource ST) is damaged: Bad compressed data length");
+  probe::Query q;
+  q.pid = proc.pid();
+  HWND frame = probe::waitForWindow(q, 20000);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(probe::describe(frame).title, L"");
+  EXPECT_EQ(closeAndWait(proc, frame), 0u);
   auto options = saved(L"Options");
   ASSERT_TRUE(options);
   EXPECT_EQ(*options, serializeSettings(ProjectorSettings{}));

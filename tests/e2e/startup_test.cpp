@@ -28,7 +28,7 @@ folder = "files"
 void addFiles(Project& p) {
   p.add("files/movies/intro.swf", "FWS movie bytes");
   p.add("files/data/notes.txt", "notes");
-  p.add("round.msk", std::vector<uint8_t>{4, 0, 0, 0, 9, 9, 9, 9});
+  p.add("round.msk", maskFile());
 }
 
 // The work folder of a running program: the one GUID-named folder in its temporary folder.
@@ -61,7 +61,9 @@ TEST(Startup, ShowsTheFrameKeepsAWorkFolderAndRemovesItAtExit) {
   EXPECT_TRUE(listNames(p.tempFolder()).empty()) << "the work folder outlived the program";
 }
 
-TEST(Startup, DamagedMovieListAndMasksDoNotStopTheProgram) {
+// Damage found before the main window exists is said once it does, naming what is damaged; the
+// program carries on without those records.
+TEST(Startup, DamagedMovieListAndMasksAreReportedAndDoNotStopTheProgram) {
   Project p;
   addFiles(p);
   std::string package = p.pack(kManifest);
@@ -73,9 +75,15 @@ TEST(Startup, DamagedMovieListAndMasksDoNotStopTheProgram) {
     }
   });
   Process proc;
-  HWND frame = startWithWindow(proc, package, L"", p.tempFolder());
+  launch(proc, package, L"", p.tempFolder());
+  std::string first = dismissMessageBox(proc), second = dismissMessageBox(proc);
+  EXPECT_EQ(first, "The package's window mask set (resource RG) is damaged: Bad compressed data header");
+  EXPECT_EQ(second, "The package's movie list (resource ML) is damaged: Bad compressed data header");
+  probe::Query q;
+  q.pid = proc.pid();
+  HWND frame = probe::waitForWindow(q, kStartTimeout);
   ASSERT_NE(frame, nullptr);
-  EXPECT_NE(probe::describe(frame).className, L"#32770") << "no message box before the main window exists";
+  EXPECT_NE(probe::describe(frame).className, L"#32770");
   std::string work = workFolderIn(p.tempFolder());
   ASSERT_FALSE(work.empty());
   EXPECT_FALSE(os::isFolder(work + "_extra")) << "no start movie, nothing extracted";
@@ -153,12 +161,13 @@ TEST(Startup, ASwitchInSecondPlaceIsAnOrdinaryStart) {
 namespace vorlo::e2e {
 namespace {
 
-// The packager built for Windows makes the same packages as the Linux one.
+// The packager built for Windows makes the same packages as the Linux one, and takes its arguments
+// from the wide command line: a name outside the code page arrives intact.
 TEST(WindowsPackager, PacksAProjectThatRuns) {
   Project p;
   addFiles(p);
   p.add("vorlo.toml", kManifest);
-  std::string package = p.folder() + "win.exe";
+  std::string package = p.folder() + "Paket-\xC3\x84\xE2\x82\xAC.exe";  // "Paket-" A-umlaut, euro sign
   std::string folder = p.folder().substr(0, p.folder().size() - 1);  // "dir\" would escape the quote
   Process pack;
   launch(pack, hostPath(VORLO_PACK_PATH),

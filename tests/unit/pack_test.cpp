@@ -379,8 +379,10 @@ TEST_F(PackTest, OutputsThatWouldLoseFilesAreRefused) {
 TEST_F(PackTest, TheArchiveRefusesNamesThatDifferInCaseAndLeavesOutPackagesAndLinks) {
   write("vorlo.toml", "[application]\nid = \"A/B\"\n");
   write("files/readme.txt", "one");
-  write("files/README.TXT", "two");
   pack::PackOptions o{runtime, dir / "out.exe", {}};
+#ifndef _WIN32
+  // Windows' own file names ignore letter case, so there the second name is the first file again.
+  write("files/README.TXT", "two");
   try {
     pack::buildPackage(pack::loadManifest(dir.path()), o);
     ADD_FAILURE() << "packed two names the program cannot tell apart";
@@ -389,6 +391,7 @@ TEST_F(PackTest, TheArchiveRefusesNamesThatDifferInCaseAndLeavesOutPackagesAndLi
     EXPECT_NE(std::string(e.what()).find("readme.txt differ only in letter case"), std::string::npos) << e.what();
   }
   os::removeFile(dir / "files" + S + "README.TXT");
+#endif
 
   // An earlier package inside the archived folder is left out, and so is a link.
   pack::buildPackage(pack::loadManifest(dir.path()), o);

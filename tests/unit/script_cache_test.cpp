@@ -71,7 +71,7 @@ TEST(RawResource, MissingAndEmptyResourcesReadAsAbsent) {
 
 TEST(RawResource, DescriptionsNameTheResource) {
   EXPECT_EQ(describeResource("ML", "QUORIL"), "the package's movie list (resource ML)");
-  EXPECT_EQ(describeResource("st", "quoril"), "the package's settings (resource ST)");
+  EXPECT_EQ(describeResource("st", "quoril"), "the package's settings record (resource ST)");
   EXPECT_EQ(describeResource("Initialize", "VORLO"), "the packaged script \"Initialize\"");
   EXPECT_EQ(describeResource("7", "MENUS"), "the packaged resource MENUS/7");
 }
