@@ -8,26 +8,18 @@
 #include <cstdlib>
 #include <limits>
 
+#include "player/avm1/natives.h"
 #include "player/avm1/text.h"
 #include "player/avm1/vm.h"
 
 namespace vorlo::player::avm1 {
 
 void installXml(Vm& vm, Object* global);  // xml.cpp
-void installText(Vm& vm, Object* global);  // text_field.cpp
 
-namespace {
-
-const Value& arg(std::vector<Value>& args, size_t i) {
-  static const Value undef;
-  return i < args.size() ? args[i] : undef;
-}
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-void method(Vm& vm, Object* o, const char* name, NativeFn fn) {
+Function* method(Vm& vm, Object* o, const char* name, NativeFn fn, uint8_t flags) {
   Function* f = vm.newNative(fn);
-  vm.defineOwn(o, name, Value(static_cast<Object*>(f)), kDontEnum);
+  vm.defineOwn(o, name, Value(static_cast<Object*>(f)), flags);
+  return f;
 }
 
 Function* makeClass(Vm& vm, Object* holder, const char* name, NativeFn call, NativeFn construct, Object* proto) {
@@ -36,6 +28,21 @@ Function* makeClass(Vm& vm, Object* holder, const char* name, NativeFn call, Nat
   if (holder) vm.defineOwn(holder, name, Value(static_cast<Object*>(f)), kDontEnum);
   return f;
 }
+
+void accessor(Vm& vm, Object* o, const char* name, NativeFn get, NativeFn set, uint8_t flags) {
+  std::string k = vm.key(name);
+  Object* getter = vm.newNative(get);
+  Object* setter = set ? vm.newNative(set) : nullptr;
+  if (Property* p = o->own(k)) {
+    *p = Property{name, Value(), getter, setter, flags, 0};
+    return;
+  }
+  o->index.emplace(k, uint32_t(o->props.size()));
+  o->props.push_back(Property{name, Value(), getter, setter, flags, 0});
+}
+void installText(Vm& vm, Object* global);  // text_field.cpp
+
+namespace {
 
 // ---- Global functions ----
 
@@ -95,9 +102,12 @@ Value fnParseFloat(Vm& vm, Value&, std::vector<Value>& args) {
   return Value(std::strtod(s.substr(i, j - i).c_str(), nullptr));
 }
 
-Value fnIsNaN(Vm& vm, Value&, std::vector<Value>& args) { return Value(bool(std::isnan(vm.toNumber(arg(args, 0))))); }
+// Without an argument nothing is a number (not even undefined, which is 0 before SWF 7).
+Value fnIsNaN(Vm& vm, Value&, std::vector<Value>& args) {
+  return Value(args.empty() || bool(std::isnan(vm.toNumber(args[0]))));
+}
 Value fnIsFinite(Vm& vm, Value&, std::vector<Value>& args) {
-  return Value(bool(std::isfinite(vm.toNumber(arg(args, 0)))));
+  return Value(!args.empty() && bool(std::isfinite(vm.toNumber(args[0]))));
 }
 
 Value fnEscape(Vm& vm, Value&, std::vector<Value>& args) {
@@ -312,11 +322,29 @@ Value arrayMake(Vm& vm, Value&, std::vector<Value>& args) {
   return Value(static_cast<Object*>(vm.newArray(args)));
 }
 
-std::string joinArray(Vm& vm, ArrayObject* a, const std::string& sep) {
+// The elements an Array method sees: an array's own, or for any other object its "length" and
+// the values stored under index names on the object itself (inherited and addProperty elements
+// are not seen, as in the reference player).
+std::vector<Value> elementsOf(Vm& vm, Value& self) {
+  if (ArrayObject* a = selfArray(self)) return a->items;
+  std::vector<Value> out;
+  if (!self.isObject()) return out;
+  double n = vm.toNumber(vm.get(self.obj, "length"));
+  if (!(n > 0)) return out;
+  if (n >= double(Vm::kMaxString)) throw ScriptAbort{"an array grew beyond its limit"};
+  out.resize(size_t(n));
+  for (size_t i = 0; i < out.size(); ++i) {
+    Property* p = self.obj->own(std::to_string(i));
+    if (p && !p->getter && p->minVersion <= vm.version) out[i] = p->value;
+  }
+  return out;
+}
+
+std::string joinValues(Vm& vm, const std::vector<Value>& items, const std::string& sep) {
   std::string out;
-  for (size_t i = 0; i < a->items.size(); ++i) {
+  for (size_t i = 0; i < items.size(); ++i) {
     if (i) out += sep;
-    const Value& v = a->items[i];
+    const Value& v = items[i];
     if (!v.isUndefined()) out += vm.toString(v);
     else if (vm.version >= 7) out += "undefined";
     if (out.size() > Vm::kMaxString) throw ScriptAbort{"a string grew beyond its limit"};
@@ -325,15 +353,13 @@ std::string joinArray(Vm& vm, ArrayObject* a, const std::string& sep) {
 }
 
 Value arrayJoin(Vm& vm, Value& self, std::vector<Value>& args) {
-  ArrayObject* a = selfArray(self);
-  if (!a) return {};
+  if (!self.isObject()) return {};
   std::string sep = arg(args, 0).isUndefined() ? "," : vm.toString(args[0]);
-  return Value(joinArray(vm, a, sep));
+  return Value(joinValues(vm, elementsOf(vm, self), sep));
 }
 Value arrayToString(Vm& vm, Value& self, std::vector<Value>&) {
-  ArrayObject* a = selfArray(self);
-  if (!a) return Value("[object Object]");
-  return Value(joinArray(vm, a, ","));
+  if (!self.isObject()) return {};
+  return Value(joinValues(vm, elementsOf(vm, self), ","));
 }
 Value arrayPush(Vm& vm, Value& self, std::vector<Value>& args) {
   ArrayObject* a = selfArray(self);
@@ -493,144 +519,6 @@ Value arraySortOn(Vm& vm, Value& self, std::vector<Value>& args) {
       options);
 }
 
-// ---- String ----
-
-std::string thisString(Vm& vm, Value& self) {
-  if (self.isObject() && self.obj->kind == Kind::String) return self.obj->primitive.str;
-  return vm.toString(self);
-}
-
-Value stringCall(Vm& vm, Value&, std::vector<Value>& args) {
-  return Value(args.empty() ? std::string() : vm.toString(args[0]));
-}
-Value stringConstruct(Vm& vm, Value&, std::vector<Value>& args) {
-  Object* o = vm.toObject(Value(args.empty() ? std::string() : vm.toString(args[0])));
-  return Value(o);
-}
-Value stringToString(Vm& vm, Value& self, std::vector<Value>&) { return Value(thisString(vm, self)); }
-Value stringCharAt(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  double i = double(toInt32(vm.toNumber(arg(args, 0))));
-  if (i < 0 || i >= double(s.size())) return Value("");
-  return Value(toUtf8(s.substr(size_t(i), 1)));
-}
-Value stringCharCodeAt(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  double i = vm.toNumber(arg(args, 0));
-  if (std::isnan(i)) i = 0;
-  i = std::trunc(i);
-  if (i < 0 || i >= double(s.size())) return Value(kNaN);
-  return Value(double(s[size_t(i)]));
-}
-Value stringConcat(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::string s = thisString(vm, self);
-  for (Value& v : args) s += vm.toString(v);
-  if (s.size() > Vm::kMaxString) throw ScriptAbort{"a string grew beyond its limit"};
-  return Value(s);
-}
-Value stringIndexOf(Vm& vm, Value& self, std::vector<Value>& args) {
-  if (args.empty()) return {};
-  std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
-  int32_t start = args.size() > 1 ? toInt32(vm.toNumber(args[1])) : 0;
-  if (start < 0) start = 0;
-  if (size_t(start) > s.size()) return Value(-1.0);
-  size_t at = s.find(needle, size_t(start));
-  return Value(at == std::u16string::npos ? -1.0 : double(at));
-}
-Value stringLastIndexOf(Vm& vm, Value& self, std::vector<Value>& args) {
-  if (args.empty()) return {};
-  std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
-  size_t from = std::u16string::npos;
-  if (args.size() > 1 && !args[1].isUndefined()) {
-    int32_t f = toInt32(vm.toNumber(args[1]));
-    if (f < 0) return Value(-1.0);
-    from = size_t(f);
-  }
-  size_t at = s.rfind(needle, from);
-  return Value(at == std::u16string::npos ? -1.0 : double(at));
-}
-Value stringSlice(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  size_t n = s.size();
-  size_t a = clampIndex(vm, arg(args, 0), n, 0), b = clampIndex(vm, arg(args, 1), n, n);
-  if (a >= b) return Value("");
-  return Value(toUtf8(s.substr(a, b - a)));
-}
-Value stringSubstring(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  double n = double(s.size());
-  auto clamp = [&](const Value& v, double dflt) {
-    if (v.isUndefined()) return dflt;
-    double x = vm.toNumber(v);
-    if (std::isnan(x) || x < 0) return 0.0;
-    return std::min(std::trunc(x), n);
-  };
-  double a = clamp(arg(args, 0), 0), b = clamp(arg(args, 1), n);
-  if (a > b) std::swap(a, b);
-  return Value(toUtf8(s.substr(size_t(a), size_t(b - a))));
-}
-Value stringSubstr(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  size_t n = s.size();
-  size_t start = clampIndex(vm, arg(args, 0), n, 0);
-  double len = arg(args, 1).isUndefined() ? double(n) : vm.toNumber(args[1]);
-  if (std::isnan(len)) len = 0;
-  len = std::trunc(len);
-  if (len < 0) len = std::max(0.0, double(n - start) + len);
-  size_t count = size_t(std::min(len, double(n - start)));
-  return Value(toUtf8(s.substr(start, count)));
-}
-Value stringSplit(Vm& vm, Value& self, std::vector<Value>& args) {
-  std::string s = thisString(vm, self);
-  ArrayObject* out = vm.newArray();
-  if (arg(args, 0).isUndefined()) {
-    out->items.push_back(Value(s));
-    return Value(static_cast<Object*>(out));
-  }
-  std::string sep = vm.toString(args[0]);
-  double limit = args.size() > 1 && !args[1].isUndefined() ? vm.toNumber(args[1]) : 4294967295.0;
-  if (sep.empty()) {
-    std::u16string u = toUtf16(s);
-    for (char16_t c : u) {
-      if (double(out->items.size()) >= limit) break;
-      out->items.push_back(Value(toUtf8(std::u16string(1, c))));
-    }
-    return Value(static_cast<Object*>(out));
-  }
-  size_t start = 0;
-  while (double(out->items.size()) < limit) {
-    size_t at = s.find(sep, start);
-    if (at == std::string::npos) {
-      out->items.push_back(Value(s.substr(start)));
-      break;
-    }
-    out->items.push_back(Value(s.substr(start, at - start)));
-    start = at + sep.size();
-  }
-  return Value(static_cast<Object*>(out));
-}
-Value stringToLower(Vm& vm, Value& self, std::vector<Value>&) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  for (char16_t& c : s)
-    if (c < 128) c = char16_t(std::tolower(c));
-  return Value(toUtf8(s));
-}
-Value stringToUpper(Vm& vm, Value& self, std::vector<Value>&) {
-  std::u16string s = toUtf16(thisString(vm, self));
-  for (char16_t& c : s)
-    if (c < 128) c = char16_t(std::toupper(c));
-  return Value(toUtf8(s));
-}
-Value stringFromCharCode(Vm& vm, Value&, std::vector<Value>& args) {
-  std::u16string s;
-  for (Value& v : args) {
-    char16_t c = char16_t(toUint32(vm.toNumber(v)) & 0xFFFF);
-    if (c == 0) break;  // text ends at a NUL
-    s += c;
-  }
-  return Value(toUtf8(s));
-}
-
 // ---- Number and Boolean ----
 
 Value numberCall(Vm& vm, Value&, std::vector<Value>& args) {
@@ -650,7 +538,8 @@ Value numberToStringFn(Vm& vm, Value& self, std::vector<Value>& args) {
 }
 Value numberValueOf(Vm& vm, Value& self, std::vector<Value>&) { return Value(thisNumber(vm, self)); }
 Value booleanCall(Vm& vm, Value&, std::vector<Value>& args) {
-  return Value(args.empty() ? false : vm.toBool(args[0]));
+  if (args.empty()) return {};  // Boolean() called bare gives undefined
+  return Value(vm.toBool(args[0]));
 }
 Value booleanConstruct(Vm& vm, Value&, std::vector<Value>& args) {
   return Value(vm.toObject(Value(args.empty() ? false : vm.toBool(args[0]))));
@@ -1105,22 +994,7 @@ void Vm::installBuiltins() {
   method(*this, arrayProto, "sort", arraySort);
   method(*this, arrayProto, "sortOn", arraySortOn);
 
-  stringProto = newObject();
-  Function* stringCtor = makeClass(*this, global_, "String", stringCall, stringConstruct, stringProto);
-  method(*this, stringCtor, "fromCharCode", stringFromCharCode);
-  method(*this, stringProto, "toString", stringToString);
-  method(*this, stringProto, "valueOf", stringToString);
-  method(*this, stringProto, "charAt", stringCharAt);
-  method(*this, stringProto, "charCodeAt", stringCharCodeAt);
-  method(*this, stringProto, "concat", stringConcat);
-  method(*this, stringProto, "indexOf", stringIndexOf);
-  method(*this, stringProto, "lastIndexOf", stringLastIndexOf);
-  method(*this, stringProto, "slice", stringSlice);
-  method(*this, stringProto, "substring", stringSubstring);
-  method(*this, stringProto, "substr", stringSubstr);
-  method(*this, stringProto, "split", stringSplit);
-  method(*this, stringProto, "toLowerCase", stringToLower);
-  method(*this, stringProto, "toUpperCase", stringToUpper);
+  installStrings(*this, global_);
 
   numberProto = newObject();
   Function* numberCtor = makeClass(*this, global_, "Number", numberCall, numberConstruct, numberProto);

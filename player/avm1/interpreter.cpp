@@ -773,7 +773,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
             if (!ctor.isObject() && above) ctor = vm_.get(above, "constructor");
             push(vm_.call(ctor, Value(s->self), std::move(args), above));
           } else {
-            push(vm_.call(target, Value(), std::move(args)));
+            push(vm_.call(target, Value(), std::move(args), nullptr, true));
           }
           break;
         }
@@ -865,14 +865,18 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x47: {
+        // The right side converts first; an object whose valueOf gives an object stays itself
+        // and is converted again (toString beside a string, valueOf for a number).
         Value bv = pop(), xv = pop();
-        Value x = vm_.toPrimitive(xv), b = vm_.toPrimitive(bv);
+        Value b = vm_.toPrimitive(bv), x = vm_.toPrimitive(xv);
         if (x.isString() || b.isString()) {
-          std::string s = str(x) + str(b);
+          std::string s = str(x);
+          s += str(b);
           if (s.size() > Vm::kMaxString) throw ScriptAbort{"a string grew beyond its limit"};
           push(Value(std::move(s)));
         } else {
-          push(Value(num(x) + num(b)));
+          double nx = num(x);
+          push(Value(nx + num(b)));
         }
         break;
       }

@@ -181,7 +181,8 @@ Value Vm::getValue(const Value& v, const std::string& name) {
       for (Object* cur = v.obj; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth) {
         Property* p = cur->own(key("__resolve"));
         if (!p) continue;
-        Value r = p->getter ? call(Value(p->getter), v, {}) : p->value;
+        if (p->getter) continue;  // only a stored __resolve counts, not one made by addProperty
+        const Value& r = p->value;
         if (!r.isObject() || r.obj->kind == Kind::Clip) continue;
         if (r.obj->kind == Kind::Function) return call(r, v, {Value(name)});
         break;
@@ -360,18 +361,16 @@ std::vector<std::string> Vm::enumerate(Object* o) {
 
 Value Vm::toPrimitive(const Value& v, bool preferString) {
   if (v.type != Type::Object) return v;
-  // The reference player asks valueOf only: an object without one is undefined, and one that
-  // answers with an object stays that object (which then counts as NaN, or as its text where
-  // a string is wanted).
+  // The reference player asks valueOf only (toString for dates from SWF 6 on, and where a string
+  // is wanted): an object without one is undefined, and one that answers with an object stays
+  // the object it was (which then counts as NaN, or as its text where a string is wanted).
   Object* o = v.obj;
-  if (preferString) {
-    Value fn = get(o, "toString");
-    if (fn.type == Type::Object && fn.obj->kind == Kind::Function) return call(fn, v, {});
-    return Value("[type Object]");
-  }
-  Value fn = get(o, "valueOf");
-  if (fn.type == Type::Object && fn.obj->kind == Kind::Function) return call(fn, v, {});
-  return {};
+  if (o->kind == Kind::Clip && !preferString) return v;
+  bool viaString = preferString || (o->kind == Kind::Date && version >= 6);
+  Value fn = get(o, viaString ? "toString" : "valueOf");
+  if (fn.type != Type::Object || fn.obj->kind != Kind::Function) return {};
+  Value r = call(fn, v, {});
+  return r.type == Type::Object ? v : r;
 }
 
 double Vm::toNumber(const Value& v) {
@@ -501,16 +500,27 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
-  Value pa = toPrimitive(a), pb = toPrimitive(b);
+  // valueOf of the left side first; an object that stays an object (not a clip) makes the
+  // answer false at once, before the right side is asked.
+  auto primitive = [&](const Value& v) {
+    if (v.type != Type::Object || v.obj->kind == Kind::Clip) return v;
+    Value fn = get(v.obj, "valueOf");
+    return fn.type == Type::Object && fn.obj->kind == Kind::Function ? call(fn, v, {}) : Value();
+  };
+  auto plainObject = [](const Value& v) { return v.type == Type::Object && v.obj->kind != Kind::Clip; };
+  Value pa = primitive(a);
+  if (plainObject(pa)) return Value(false);
+  Value pb = primitive(b);
+  if (plainObject(pb)) return Value(false);
   if (pa.type == Type::String && pb.type == Type::String) return Value(lessByCodePoints(pa.str, pb.str));
-  double x = toNumber(pa), y = toNumber(pb);
+  double x = primitiveToNumber(pa, version), y = primitiveToNumber(pb, version);
   if (std::isnan(x) || std::isnan(y)) return {};
   return Value(x < y);
 }
 
 // ---- Calls ----
 
-Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Object* home) {
+Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Object* home, bool bareThis) {
   if (fnv.type != Type::Object || fnv.obj->kind != Kind::Function) return {};
   auto* fn = static_cast<Function*>(fnv.obj);
   if (callDepth >= kMaxCallDepth) throw ScriptAbort{"256 levels of recursion were exceeded"};
@@ -530,7 +540,7 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
   a.target = fn->clip;
   a.frameScope = false;
   a.home = home;
-  a.self = self.isNullish() ? Value(global_) : self;
+  a.self = self.isNullish() && !bareThis ? Value(global_) : self;
   if (version < 6) {
     // SWF 5 functions close over nothing: they run on the timeline of `this` when it is a clip,
     // or of their caller.

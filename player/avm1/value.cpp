@@ -59,70 +59,92 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
-// The longest decimal number at the start of `s` (sign, digits, fraction, exponent); its length
-// in `used`, 0 when there is none.
-double leadingDecimal(std::string_view s, size_t* used) {
+// value * 10^exp by repeated squaring of ten, multiplying up and dividing down as the reference
+// player does (its digits add up this way, which is not always what strtod rounds to).
+double decimalShift(double value, int32_t exp) {
+  double base = 10;
+  uint32_t e = exp < 0 ? uint32_t(0) - uint32_t(exp) : uint32_t(exp);
+  while (e) {
+    if (e & 1) value = exp > 0 ? value * base : value / base;
+    e >>= 1;
+    base *= base;
+  }
+  return value;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal number: white space, sign, digits with one point, an exponent ("e" with optional
+// sign and digits). `strict` wants nothing after it. NaN when there are no digits.
+double parseDecimal(std::string_view s, bool strict) {
   size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  while (i < s.size() && isSpace(s[i])) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  size_t mantissa = i;
+  while (i < s.size() && isDigit(s[i])) ++i;
+  int32_t exp = int32_t(i - mantissa) - 1;
   if (i < s.size() && s[i] == '.') {
     ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    while (i < s.size() && isDigit(s[i])) ++i;
   }
-  if (digits == 0) {
-    *used = 0;
-    return std::numeric_limits<double>::quiet_NaN();
-  }
+  if (i == mantissa) return std::numeric_limits<double>::quiet_NaN();
+  size_t mantissaEnd = i;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    size_t j = i + 1;
-    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-    size_t expDigits = 0;
-    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++expDigits;
-    if (expDigits) i = j;
+    ++i;
+    bool expNegative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) expNegative = s[i++] == '-';
+    uint32_t e = 0;  // wraps as a 32-bit number, as the reference player's does
+    while (i < s.size() && isDigit(s[i])) e = e * 10 + uint32_t(s[i++] - '0');
+    if (expNegative) e = uint32_t(0) - e;
+    exp = int32_t(uint32_t(exp) + e);
   }
-  std::string text(s.substr(0, i));
-  *used = i;
-  return std::strtod(text.c_str(), nullptr);
+  if (strict && i != s.size()) return std::numeric_limits<double>::quiet_NaN();
+  double result = 0;
+  for (size_t j = mantissa; j < mantissaEnd; ++j) {
+    if (s[j] == '.') continue;
+    result += decimalShift(double(s[j] - '0'), exp);
+    exp = int32_t(uint32_t(exp) - 1);
+  }
+  return negative ? -result : result;
+}
+
+// An integer in `radix` with an optional sign, wrapped to 32 bits; NaN for an empty text or a
+// character that is not a digit.
+double parseWrappedInteger(std::string_view s, uint32_t radix) {
+  if (s.empty()) return std::numeric_limits<double>::quiet_NaN();
+  bool negative = s[0] == '-';
+  if (s[0] == '-' || s[0] == '+') s.remove_prefix(1);
+  uint32_t v = 0;
+  for (char c : s) {
+    uint32_t d = isDigit(c) ? uint32_t(c - '0') : c >= 'a' && c <= 'z' ? uint32_t(c - 'a' + 10)
+                 : c >= 'A' && c <= 'Z' ? uint32_t(c - 'A' + 10) : 99;
+    if (d >= radix) return std::numeric_limits<double>::quiet_NaN();
+    v = negative ? v * radix - d : v * radix + d;
+  }
+  return double(int32_t(v));
 }
 
 }  // namespace
 
 double stringToNumber(std::string_view s, int version) {
-  size_t start = 0;
-  while (start < s.size() && isSpace(s[start])) ++start;
-  std::string_view t = s.substr(start);
-  if (version < 5) {
-    // SWF 4 reads what number it finds at the start and takes 0 for the rest.
-    size_t used = 0;
-    double n = leadingDecimal(t, &used);
-    return used ? n : 0;
-  }
-  if (t.empty()) return std::numeric_limits<double>::quiet_NaN();
-  if (version >= 6 && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-    uint32_t v = 0;
-    for (size_t i = 2; i < t.size(); ++i) {
-      char c = t[i];
-      int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-      if (d < 0) return std::numeric_limits<double>::quiet_NaN();
-      v = v * 16 + uint32_t(d);
-    }
-    return double(int32_t(v));
-  }
-  if (version >= 6 && start == 0) {
-    // A leading zero followed by octal digits only (no white space before it) is octal, wrapped
-    // to 32 bits before the sign applies.
-    size_t i = t[0] == '+' || t[0] == '-' ? 1 : 0;
-    if (t.size() > i + 1 && t[i] == '0' && t.find_first_not_of("01234567", i) == std::string_view::npos) {
-      uint32_t v = 0;
-      for (size_t j = i; j < t.size(); ++j) v = v * 8 + uint32_t(t[j] - '0');
-      double n = double(int32_t(v));
-      return t[0] == '-' ? -n : n;
+  if (version >= 6) {
+    // The radix is guessed from the text as it is (no white space skipped): "0x" after an optional
+    // sign is hexadecimal, a leading zero followed by octal digits only is octal.
+    std::string_view t = s;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.remove_prefix(1);
+    if (!t.empty() && t[0] == '0') {
+      if (t.size() > 1 && (t[1] == 'x' || t[1] == 'X')) {
+        // The prefix is skipped from the start of the whole text, so a signed "-0x10" is NaN
+        // and "0x-10" is -16, as in the reference player.
+        return parseWrappedInteger(s.substr(2), 16);
+      }
+      if (t.find_first_not_of("01234567", 1) == std::string_view::npos) return parseWrappedInteger(s, 8);
     }
   }
-  size_t used = 0;
-  double n = leadingDecimal(t, &used);
-  if (used != t.size()) return std::numeric_limits<double>::quiet_NaN();
+  bool strict = version >= 5;
+  double n = parseDecimal(s, strict);
+  if (!strict && std::isnan(n)) return 0;
   return n;
 }
 

@@ -219,7 +219,10 @@ class Vm {
   bool remove(Object* o, const std::string& name);
   std::vector<std::string> enumerate(Object* o);  // for..in order: newest first, prototypes after
 
-  Value call(const Value& fn, const Value& self, std::vector<Value> args, Object* home = nullptr);
+  // A function called without a receiver sees the global object as `this`, unless `bareThis`
+  // (a CallMethod without a name) keeps it undefined.
+  Value call(const Value& fn, const Value& self, std::vector<Value> args, Object* home = nullptr,
+             bool bareThis = false);
   Value construct(const Value& fn, std::vector<Value> args);
   Value callMethod(const Value& target, const std::string& name, std::vector<Value> args);
 
