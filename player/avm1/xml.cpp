@@ -382,7 +382,8 @@ Value nodeToString(Vm& vm, Value& self, std::vector<Value>&) {
 Value nodeAppendChild(Vm&, Value& self, std::vector<Value>& args) {
   XmlNode* n = asNode(self);
   XmlNode* c = args.empty() ? nullptr : asNode(args[0]);
-  if (!n || !c || isAncestor(c, n)) return {};
+  // A node that is a child here already stays where it is; one of another parent moves.
+  if (!n || !c || c->parent == n || isAncestor(c, n)) return {};
   detach(c);
   c->parent = n;
   n->children.push_back(c);
@@ -394,7 +395,7 @@ Value nodeInsertBefore(Vm&, Value& self, std::vector<Value>& args) {
   XmlNode* n = asNode(self);
   XmlNode* c = args.size() > 0 ? asNode(args[0]) : nullptr;
   XmlNode* before = args.size() > 1 ? asNode(args[1]) : nullptr;
-  if (!n || !c || !before || before->parent != n || c == before || isAncestor(c, n)) return {};
+  if (!n || !c || !before || before->parent != n || c->parent == n || isAncestor(c, n)) return {};
   detach(c);
   auto it = std::find(n->children.begin(), n->children.end(), before);
   n->children.insert(it, c);
