@@ -14,7 +14,8 @@ Rect DisplayObject::bounds() const {
 
 Painter::Painter(Surface& target, const Movie& movie, Quality quality, double stageScaleX, double stageScaleY)
     : target_{&target, 0, 0}, quality_(quality), stageScaleX_(stageScaleX),
-      stageScaleY_(stageScaleY), bitmaps_(movie) {}
+      stageScaleY_(stageScaleY),
+      maxFilterWork_(std::max(int64_t(4) << 20, int64_t(16) * target.width * target.height)), bitmaps_(movie) {}
 
 void Painter::drawList(const DisplayList& list, const Matrix& toPixels, const ColorTransform& cx) {
   drawRange(list.begin(), list.end(), toPixels, cx);
@@ -216,8 +217,8 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   for (const Filter& f : object.filters) {
     // Filtering costs per pixel and pass; a frame's filtering is bounded so that a movie stacking
     // filters (up to 255 an object, 31 passes each) slows a frame down, never stops the player.
-    int64_t cost = int64_t(layer.width) * layer.height * std::max(1, f.passes);
-    if (filterWork_ + cost > kMaxFilterWork) continue;
+    int64_t cost = filterWork(f, layer.width, layer.height);
+    if (filterWork_ + cost > maxFilterWork_) continue;
     filterWork_ += cost;
     applyFilter(layer, f, stageScaleX_, stageScaleY_, quality_);
   }

@@ -39,10 +39,11 @@ class Painter {
   static constexpr int kMaxDrawNesting = 200;
   bool maskMode_ = false;
   int nesting_ = 0;
-  int layerDepth_ = 0;
-  // Pixel passes of filtering left for this drawing: about fifteen full-screen blurs.
-  static constexpr int64_t kMaxFilterWork = int64_t(32) << 20;
-  int64_t filterWork_ = 0;  // layers being drawn into, for the blend modes that need one
+  int layerDepth_ = 0;  // layers being drawn into, for the blend modes that need one
+  // Pixel passes of filtering (filterWork) one drawing may spend: sixteen times the target's
+  // pixels (five full-screen blurs of three passes), at least 4 M (small stages with large layers).
+  int64_t maxFilterWork_ = 0;
+  int64_t filterWork_ = 0;  // spent so far
   Matrix toPixels_;
   ColorTransform cx_;
   class MovieBitmaps : public BitmapLibrary {

@@ -1,5 +1,6 @@
 // The display filters on a premultiplied layer. Blurs are box blurs repeated `passes` times (a
-// few passes approach a Gaussian, which is how Flash's quality setting works). Shadows, glows and
+// few passes approach a Gaussian, which is how Flash's quality setting works; beyond three, three
+// wider boxes stand in for them). Shadows, glows and
 // bevels are built from the layer's blurred alpha: an effect picture E that is then put under the
 // object (outer), on the object where it has alpha (inner), over it (full), or alone (knockout,
 // hidden object).
@@ -17,23 +18,54 @@ namespace {
 // the display list allocates for it stays bounded.
 constexpr int kMaxReach = 2048;
 
+// A blur as box passes per axis. Blurs asking for more than three passes take three boxes with the
+// same spread (variance) instead: three boxes are already close to a Gaussian, so the picture
+// hardly changes, and a blur never costs more than three passes whatever the movie asks.
+constexpr int kMaxBoxPasses = 3;
 struct Blur {
-  int rx = 0, ry = 0, passes = 0;
+  int passes = 0;                 // as asked (the reach is reckoned from it)
+  int rx = 0, ry = 0;             // the asked radius per pass
+  int boxesX[kMaxBoxPasses] = {}, boxesY[kMaxBoxPasses] = {};  // radii of the passes done
+  int countX = 0, countY = 0;
 };
 
-// The box radius per pass from a blur size in the object's pixels: a box `blur` pixels wide.
-Blur blurOf(const Filter& f, double sx, double sy, Quality q) {
+// Radii of at most three boxes whose variance adds up to that of `passes` boxes of radius r (a box
+// of radius k has variance k(k + 1) / 3): k or k + 1 each, the nearest total.
+int boxesFor(int r, int passes, int* out) {
+  if (r <= 0 || passes <= 0) return 0;
+  if (passes <= kMaxBoxPasses) {
+    for (int i = 0; i < passes; ++i) out[i] = r;
+    return passes;
+  }
+  double target = double(passes) * r * (r + 1);  // 3 x the variance
+  int k = int(std::floor((-1 + std::sqrt(1 + 4 * target / kMaxBoxPasses)) / 2));
+  k = std::max(k, r);
+  double best = -1;
+  int bestBig = 0;
+  for (int big = 0; big <= kMaxBoxPasses; ++big) {
+    double v = double(kMaxBoxPasses - big) * k * (k + 1) + double(big) * (k + 1) * (k + 2);
+    if (best < 0 || std::fabs(v - target) < best) best = std::fabs(v - target), bestBig = big;
+  }
+  for (int i = 0; i < kMaxBoxPasses; ++i) out[i] = i < bestBig ? k + 1 : k;
+  return kMaxBoxPasses;
+}
+
+// The box radius per pass from a blur size: a box `blur` pixels wide. Blur sizes are stage pixels
+// before the stage is scaled to the screen: the reference player draws a movie zoomed to twice its
+// size with the same boxes as at its own size (only the offsets of shadows and bevels scale).
+Blur blurOf(const Filter& f, Quality q) {
   Blur b;
   b.passes = std::clamp(f.passes, 0, 31);
   if (q == Quality::Low) b.passes = std::min(b.passes, 1);
   if (b.passes == 0) return b;
-  auto radius = [&](double size, double scale) {
-    double px = size * std::fabs(scale);
-    if (!(px >= 0)) return 0;
-    return int(std::min(px / 2, double(kMaxReach / b.passes)));
+  auto radius = [&](double size) {
+    if (!(size >= 0)) return 0;
+    return int(std::min(size / 2, double(kMaxReach / b.passes)));
   };
-  b.rx = radius(f.blurX, sx);
-  b.ry = radius(f.blurY, sy);
+  b.rx = radius(f.blurX);
+  b.ry = radius(f.blurY);
+  b.countX = boxesFor(b.rx, b.passes, b.boxesX);
+  b.countY = boxesFor(b.ry, b.passes, b.boxesY);
   return b;
 }
 
@@ -47,31 +79,83 @@ void offsetOf(const Filter& f, double sx, double sy, int& dx, int& dy) {
   dx = whole(ox), dy = whole(oy);
 }
 
-// One pass of a box of radius r over `n` values spaced `stride` apart; outside is zero.
-void boxLine(uint8_t* data, int n, int stride, int r, std::vector<uint8_t>& tmp) {
-  if (r <= 0 || n <= 0) return;
-  tmp.resize(size_t(n));
-  for (int i = 0; i < n; ++i) tmp[size_t(i)] = data[size_t(i) * size_t(stride)];
-  const uint32_t size = uint32_t(2 * r + 1);
-  uint32_t sum = 0;
-  for (int i = 0; i <= std::min(r, n - 1); ++i) sum += tmp[size_t(i)];
-  for (int i = 0; i < n; ++i) {
-    data[size_t(i) * size_t(stride)] = uint8_t((sum + size / 2) / size);
-    int in = i + r + 1, out = i - r;
-    if (in < n) sum += tmp[size_t(in)];
-    if (out >= 0) sum -= tmp[size_t(out)];
-  }
-}
+// round(x / d) as a multiply and shift: exact for d >= 3 and x < 2^20 (the error of the
+// reciprocal stays below 1/d).
+struct Divider {
+  uint32_t m = 0, half = 0;
+  explicit Divider(uint32_t d) : m(uint32_t((uint64_t(1) << 33) / d + 1)), half(d / 2) {}
+  uint32_t operator()(uint32_t x) const { return uint32_t((uint64_t(x + half) * m) >> 33); }
+};
 
-void blurPlane(std::vector<uint8_t>& plane, int w, int h, const Blur& b) {
-  std::vector<uint8_t> tmp;
-  for (int p = 0; p < b.passes; ++p) {
-    if (b.rx > 0)
-      for (int y = 0; y < h; ++y) boxLine(plane.data() + size_t(y) * size_t(w), w, 1, b.rx, tmp);
-    if (b.ry > 0)
-      for (int x = 0; x < w; ++x) boxLine(plane.data() + x, h, w, b.ry, tmp);
+// Box blurs of `C` channels of 8 bits packed in a T (uint8_t: one plane; uint32_t: the four
+// channels of a pixel); outside the plane is zero. Each pass is a running sum, so its cost does
+// not depend on the radius; columns are summed a row at a time to walk memory in order.
+template <class T, int C>
+struct BoxBlur {
+  static uint32_t channel(T v, int c) { return uint32_t(v >> (8 * c)) & 0xFF; }
+
+  static void rows(T* data, int w, int h, int r, std::vector<T>& tmp) {
+    const Divider div(uint32_t(2 * r + 1));
+    tmp.resize(size_t(w));
+    for (int y = 0; y < h; ++y) {
+      T* row = data + size_t(y) * size_t(w);
+      std::copy(row, row + w, tmp.begin());
+      uint32_t sum[C] = {};
+      for (int i = 0; i <= std::min(r, w - 1); ++i)
+        for (int c = 0; c < C; ++c) sum[c] += channel(tmp[size_t(i)], c);
+      for (int i = 0; i < w; ++i) {
+        T v = 0;
+        for (int c = 0; c < C; ++c) v = T(v | T(div(sum[c]) << (8 * c)));
+        row[i] = v;
+        int in = i + r + 1, out = i - r;
+        if (in < w)
+          for (int c = 0; c < C; ++c) sum[c] += channel(tmp[size_t(in)], c);
+        if (out >= 0)
+          for (int c = 0; c < C; ++c) sum[c] -= channel(tmp[size_t(out)], c);
+      }
+    }
   }
-}
+
+  static void columns(T* data, int w, int h, int r, std::vector<T>& src, std::vector<uint32_t>& sums) {
+    const Divider div(uint32_t(2 * r + 1));
+    size_t n = size_t(w) * size_t(h);
+    src.assign(data, data + n);
+    sums.assign(size_t(w) * C, 0);
+    auto addRow = [&](int y, bool add) {
+      const T* row = src.data() + size_t(y) * size_t(w);
+      uint32_t* s = sums.data();
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < C; ++c) {
+          uint32_t v = channel(row[x], c);
+          s[size_t(x) * C + size_t(c)] = add ? s[size_t(x) * C + size_t(c)] + v : s[size_t(x) * C + size_t(c)] - v;
+        }
+    };
+    for (int i = 0; i <= std::min(r, h - 1); ++i) addRow(i, true);
+    for (int y = 0; y < h; ++y) {
+      T* row = data + size_t(y) * size_t(w);
+      const uint32_t* s = sums.data();
+      for (int x = 0; x < w; ++x) {
+        T v = 0;
+        for (int c = 0; c < C; ++c) v = T(v | T(div(s[size_t(x) * C + size_t(c)]) << (8 * c)));
+        row[x] = v;
+      }
+      if (y + r + 1 < h) addRow(y + r + 1, true);
+      if (y - r >= 0) addRow(y - r, false);
+    }
+  }
+
+  // The passes in turn, each across then down.
+  static void apply(std::vector<T>& plane, int w, int h, const Blur& b) {
+    std::vector<T> tmp;
+    std::vector<uint32_t> sums;
+    for (int p = 0; p < std::max(b.countX, b.countY); ++p) {
+      if (p < b.countX) rows(plane.data(), w, h, b.boxesX[p], tmp);
+      if (p < b.countY) columns(plane.data(), w, h, b.boxesY[p], tmp, sums);
+    }
+  }
+};
+
+void blurPlane(std::vector<uint8_t>& plane, int w, int h, const Blur& b) { BoxBlur<uint8_t, 1>::apply(plane, w, h, b); }
 
 std::vector<uint8_t> alphaPlane(const Surface& s, bool inverted) {
   std::vector<uint8_t> a(s.pixels.size());
@@ -128,7 +212,7 @@ template <class ColorOf>
 void shadowLike(Surface& layer, const Filter& f, double sx, double sy, Quality q, int dx, int dy, ColorOf color) {
   int w = layer.width, h = layer.height;
   std::vector<uint8_t> plane = alphaPlane(layer, f.inner);
-  blurPlane(plane, w, h, blurOf(f, sx, sy, q));
+  blurPlane(plane, w, h, blurOf(f, q));
   std::vector<uint32_t> effect(layer.pixels.size());
   uint8_t outside = f.inner ? 255 : 0;
   for (int y = 0; y < h; ++y)
@@ -143,7 +227,7 @@ template <class ColorOf>
 void bevelLike(Surface& layer, const Filter& f, double sx, double sy, Quality q, int dx, int dy, ColorOf color) {
   int w = layer.width, h = layer.height;
   std::vector<uint8_t> plane = alphaPlane(layer, false);
-  blurPlane(plane, w, h, blurOf(f, sx, sy, q));
+  blurPlane(plane, w, h, blurOf(f, q));
   std::vector<uint32_t> effect(layer.pixels.size());
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -215,7 +299,7 @@ void colorMatrix(Surface& layer, const Filter& f) {
 IntRect filterReach(const Filter& f, double scaleX, double scaleY) {
   IntRect r;
   if (f.kind == FilterKind::Convolution || f.kind == FilterKind::ColorMatrix) return r;
-  Blur b = blurOf(f, scaleX, scaleY, Quality::High);
+  Blur b = blurOf(f, Quality::High);
   int bx = b.rx * b.passes, by = b.ry * b.passes;
   r = {bx, by, bx, by};
   if (f.kind == FilterKind::Blur) return r;
@@ -232,6 +316,15 @@ IntRect filterReach(const Filter& f, double scaleX, double scaleY) {
   return r;
 }
 
+int64_t filterWork(const Filter& f, int width, int height) {
+  int64_t passes = 1;
+  if (f.kind == FilterKind::Convolution)
+    passes = std::clamp(f.matrixX, 1, 31) * int64_t(std::clamp(f.matrixY, 1, 31));
+  else if (f.kind != FilterKind::ColorMatrix)
+    passes = std::clamp(f.passes, 0, kMaxBoxPasses) + (f.kind == FilterKind::Blur ? 0 : 1);
+  return int64_t(std::max(width, 0)) * std::max(height, 0) * std::max<int64_t>(passes, 1);
+}
+
 void applyFilter(Surface& layer, const Filter& f, double sx, double sy, Quality quality) {
   if (layer.width <= 0 || layer.height <= 0 || layer.pixels.size() < size_t(layer.width) * size_t(layer.height))
     return;
@@ -241,17 +334,11 @@ void applyFilter(Surface& layer, const Filter& f, double sx, double sy, Quality 
   switch (f.kind) {
     case FilterKind::Blur: {
       int w = layer.width, h = layer.height;
-      Blur b = blurOf(f, sx, sy, quality);
-      if (b.passes == 0 || (b.rx == 0 && b.ry == 0)) return;
-      // Each channel of the premultiplied pixels separately: colour never exceeds alpha after.
-      std::vector<uint8_t> plane(layer.pixels.size());
-      std::vector<uint32_t> out(layer.pixels.size(), 0);
-      for (int shift = 0; shift < 32; shift += 8) {
-        for (size_t i = 0; i < plane.size(); ++i) plane[i] = uint8_t(layer.pixels[i] >> shift);
-        blurPlane(plane, w, h, b);
-        for (size_t i = 0; i < plane.size(); ++i) out[i] |= uint32_t(plane[i]) << shift;
-      }
-      layer.pixels.swap(out);
+      Blur b = blurOf(f, quality);
+      if (b.countX == 0 && b.countY == 0) return;
+      // Each channel of the premultiplied pixels separately, all four in one sweep: colour never
+      // exceeds alpha after.
+      BoxBlur<uint32_t, 4>::apply(layer.pixels, w, h, b);
       return;
     }
     case FilterKind::DropShadow:

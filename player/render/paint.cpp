@@ -173,6 +173,18 @@ void buildGradientTable(const std::vector<GradientStop>& stops, InterpolationMod
     }
   }
   for (; i < 256; ++i) put(i, colors[n - 1]);
+  // Stops that share a ratio each show as a band one step wide after it: the first ends the
+  // segment before (at the ratio itself), the middle ones follow one a step, and the last starts
+  // the segment after (which keeps its own start). This is how the reference player draws them.
+  for (size_t first = 0; first < n;) {
+    size_t last = first;
+    while (last + 1 < n && ratios[last + 1] == ratios[first]) ++last;
+    for (size_t k = first + 1; k < last; ++k) {
+      int at = ratios[first] + int(k - first);
+      if (at < 256) put(at, colors[k]);
+    }
+    first = last + 1;
+  }
 }
 
 namespace {

@@ -182,20 +182,7 @@ namespace {
 // One span of one paint onto a row, with its coverage.
 inline void paintSpan(uint32_t* d, const uint32_t* colors, const uint8_t* covers, int len, Quality quality,
                       bool opaque) {
-  if (quality == Quality::High) {
-    if (opaque) {
-      for (int i = 0; i < len; ++i) {
-        uint32_t c = covers[i];
-        d[i] = c == 255 ? colors[i] : px::over(d[i], px::scale(colors[i], c));
-      }
-    } else {
-      for (int i = 0; i < len; ++i) {
-        uint32_t c = covers[i], src = colors[i];
-        d[i] = px::over(d[i], c == 255 ? src : px::scale(src, c));
-      }
-    }
-    return;
-  }
+  if (quality == Quality::High) return px::overSpan(d, colors, covers, len);
   for (int i = 0; i < len; ++i) {
     uint32_t c = adjustCover(covers[i], quality);
     d[i] = c == 255 && opaque ? colors[i] : px::over(d[i], px::scale(colors[i], c));

@@ -58,8 +58,12 @@ void compositeLayer(Surface& target, const Surface& layer, int x, int y, BlendMo
 // Multiplies every pixel of `content` by the alpha of the same pixel of `mask` (same size).
 void applyMask(Surface& content, const Surface& mask);
 // How far (in pixels) a filter's result reaches beyond the content on each side, given the
-// object's scale to pixels: x0 left, y0 top, x1 right, y1 bottom (never beyond 4096).
+// stage's scale to pixels: x0 left, y0 top, x1 right, y1 bottom (never beyond 4096). Blur sizes
+// are stage pixels and do not scale; shadow and bevel offsets do.
 IntRect filterReach(const Filter& filter, double scaleX, double scaleY);
+// The work of applyFilter on a layer of that size, in pixel passes (the display list bounds a
+// frame's filtering by it).
+int64_t filterWork(const Filter& filter, int width, int height);
 // Applies a filter in place; `layer` already has room for filterReach around its content.
 // Low quality blurs with one pass whatever the filter asks.
 void applyFilter(Surface& layer, const Filter& filter, double scaleX, double scaleY, Quality quality);

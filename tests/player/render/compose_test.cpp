@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "player/render/pixel.h"
 #include "tests/player/render/render_fixtures.h"
 
 namespace vorlo::player::test {
@@ -133,6 +134,36 @@ TEST(Compose, MaskMultipliesByItsAlpha) {
   Surface before = content;
   applyMask(content, other);
   EXPECT_EQ(content.pixels, before.pixels);
+}
+
+// The run compositor (four pixels at a time) gives the bits of the pixel formula: every kind of
+// coverage run (none, whole, partial, mixed), opaque and translucent sources, and lengths that
+// leave a remainder.
+TEST(Compose, SpanCompositingMatchesThePixelFormula) {
+  uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+  auto pixel = [&](bool opaque) {
+    uint32_t a = opaque ? 255 : next() & 255;
+    auto ch = [&] { return a ? next() % (a + 1) : 0; };
+    return px::pack(a, ch(), ch(), ch());
+  };
+  for (int len : {1, 3, 4, 7, 16, 37}) {
+    for (int kind = 0; kind < 5; ++kind) {
+      std::vector<uint32_t> src(size_t(len) + 1), dst(size_t(len) + 1);
+      std::vector<uint8_t> cover(size_t(len) + 1);
+      for (int i = 0; i < len; ++i) {
+        src[size_t(i)] = pixel(kind % 2 == 0);
+        dst[size_t(i)] = pixel(next() % 3 == 0);
+        cover[size_t(i)] = uint8_t(kind == 0 ? 0 : kind == 1 ? 255 : kind == 2 ? next() & 255
+                                                                                : (next() % 3 ? 255 : next() & 255));
+      }
+      std::vector<uint32_t> expect = dst;
+      for (int i = 0; i < len; ++i)
+        expect[size_t(i)] = px::over(dst[size_t(i)], px::scale(src[size_t(i)], cover[size_t(i)]));
+      px::overSpan(dst.data(), src.data(), cover.data(), len);
+      EXPECT_EQ(dst, expect) << "length " << len << ", coverage kind " << kind;
+    }
+  }
 }
 
 }  // namespace

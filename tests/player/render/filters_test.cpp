@@ -34,13 +34,14 @@ IntRect painted(const Surface& s) {
   return r;
 }
 
+// A stage drawn at twice its size blurs with the same boxes (the reference player does).
 TEST(Filters, BlurSpreadsByItsReachAndKeepsTheTotal) {
   struct Case {
     double blurX, blurY;
     int passes;
     double scale;
     int reachX, reachY;
-  } cases[] = {{4, 4, 1, 1, 2, 2}, {4, 4, 2, 1, 4, 4}, {8, 2, 3, 1, 12, 3}, {4, 0, 1, 2, 4, 0}, {10, 10, 0, 1, 0, 0}};
+  } cases[] = {{4, 4, 1, 1, 2, 2}, {4, 4, 2, 1, 4, 4}, {8, 2, 3, 1, 12, 3}, {4, 0, 1, 2, 2, 0}, {10, 10, 0, 1, 0, 0}};
   for (const Case& c : cases) {
     Filter f;
     f.kind = FilterKind::Blur;
@@ -72,6 +73,42 @@ TEST(Filters, BlurSpreadsByItsReachAndKeepsTheTotal) {
     if (c.reachX || c.reachY) {
       EXPECT_LT(alphaOf(s.row(20)[20]), 255);
     }
+  }
+}
+
+// Blurs beyond three passes are done as three wider boxes of the same spread: on a bar the
+// result's variance matches that of the passes asked for (each box of radius r adds r(r+1)/3) and
+// its total and centre stay; the work reckoned for
+// it is that of three passes, however many are asked.
+TEST(Filters, ManyPassesKeepTheirSpreadAtTheCostOfThree) {
+  struct Case {
+    double blur;
+    int passes;
+  } cases[] = {{4, 4}, {6, 9}, {10, 15}, {3, 31}, {20, 7}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "blur " << c.blur << " passes " << c.passes);
+    Filter f;
+    f.kind = FilterKind::Blur;
+    f.blurX = c.blur, f.blurY = 0, f.passes = c.passes;
+    IntRect reach = filterReach(f, 1, 1);
+    const int bar = 15;  // opaque pixels, variance (bar^2 - 1) / 12 before the blur
+    int w = 2 * reach.x0 + bar;
+    Surface s(w, 1);
+    for (int x = 0; x < bar; ++x) s.row(0)[reach.x0 + x] = 0xFFFFFFFFu;
+    applyFilter(s, f, 1, 1, Quality::High);
+    double total = 0, mean = 0, var = 0;
+    for (int x = 0; x < w; ++x) total += alphaOf(s.row(0)[x]), mean += x * double(alphaOf(s.row(0)[x]));
+    mean /= total;
+    for (int x = 0; x < w; ++x) var += (x - mean) * (x - mean) * alphaOf(s.row(0)[x]);
+    var /= total;
+    int r = int(c.blur / 2);
+    double asked = c.passes * r * (r + 1) / 3.0 + (bar * bar - 1) / 12.0;
+    EXPECT_NEAR(total, 255 * bar, 255 * bar * 0.03);
+    EXPECT_NEAR(mean, reach.x0 + bar / 2, 0.05);
+    EXPECT_NEAR(var, asked, asked * 0.12);
+    Filter three = f;
+    three.passes = 3;
+    EXPECT_EQ(filterWork(f, 100, 50), filterWork(three, 100, 50));
   }
 }
 

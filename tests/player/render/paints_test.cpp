@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "player/render/paint.h"
 #include "tests/player/render/render_fixtures.h"
 
 namespace vorlo::player::test {
@@ -138,6 +139,35 @@ TEST(Gradients, InterpolationModesAndColourTransform) {
   EXPECT_EQ(drawFill(f, 64, 2).row(1)[10], premultiply(41, 41, 41, 255));
   f.gradient.stops[1].color.g = 0;
   EXPECT_EQ(drawFill(f, 64, 2).row(1)[10], premultiply(41, 0, 41, 255));
+}
+
+// Stops sharing a ratio: the first ends the segment before at that ratio, each middle one takes
+// one entry after it, the last starts the next segment (from the shared ratio); at the end of the
+// table the last one pads. Out-of-order ratios count as the ratio before them.
+TEST(Gradients, StopsWithEqualRatiosShowOneEntryEach) {
+  const Rgba green{0, 255, 0, 255}, gray{128, 128, 128, 255};
+  struct Case {
+    std::vector<GradientStop> stops;
+    std::map<int, Rgba> entries;
+  } cases[] = {
+      {{{0, kBlack}, {100, kRed}, {100, green}, {100, kBlue}, {200, kWhite}},
+       {{100, kRed}, {101, green}, {150, {128, 128, 255, 255}}, {200, kWhite}}},
+      {{{0, kBlack}, {250, kRed}, {250, green}, {250, gray}, {250, kBlue}},
+       {{250, kRed}, {251, green}, {252, gray}, {253, kBlue}, {255, kBlue}}},
+      {{{10, kRed}, {10, green}, {10, kBlue}, {255, kBlue}}, {{0, kRed}, {10, kRed}, {11, green}, {12, kBlue}}},
+      {{{0, kBlack}, {200, kRed}, {150, green}, {255, kBlue}}, {{200, kRed}, {201, {0, 250, 5, 255}}}},
+  };
+  for (const Case& c : cases) {
+    render::GradientTable table;
+    render::buildGradientTable(c.stops, InterpolationMode::Normal, ColorTransform{}, table);
+    for (const auto& [at, color] : c.entries) {
+      SCOPED_TRACE(testing::Message() << "entry " << at);
+      Rgba got = px_straight(table[size_t(at)]);
+      EXPECT_NEAR(got.r, color.r, 1);
+      EXPECT_NEAR(got.g, color.g, 1);
+      EXPECT_NEAR(got.b, color.b, 1);
+    }
+  }
 }
 
 // A 2x2 bitmap: red, green / blue, white (translucent white, to see premultiplied maths).
