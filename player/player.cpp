@@ -34,6 +34,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   instanceCount_ = 0;
   movie_ = readMovie(bytes, error);
   if (!movie_) return false;
+  resolveImports(*movie_, source_);
   stage_.movie = movie_.get();
   stage_.background = movie_->backgroundColor;
   stage_.warnings.clear();

@@ -10,6 +10,7 @@
 
 #include "player/display/movie_clip.h"
 #include "player/render/renderer.h"
+#include "player/swf/imports.h"
 #include "player/swf/movie.h"
 
 namespace vorlo::player {
@@ -27,6 +28,9 @@ class Player {
   Player();
   ~Player();
 
+  // Where the movie's imports (and, through the scripts, the movies and data it loads) come from;
+  // without a source nothing is loaded. Set before `load`.
+  void setMovieSource(MovieSource source) { source_ = std::move(source); }
   // Reads the movie and runs its first frame. False, with `error` set, when nothing could be read.
   bool load(std::span<const uint8_t> bytes, std::string* error);
   bool loaded() const { return movie_ != nullptr; }
@@ -75,6 +79,7 @@ class Player {
   std::vector<QueuedCode> queue_;
   std::vector<QueuedCode> initQueue_;
   std::vector<uint16_t> initDone_;
+  MovieSource source_;
   std::function<void(MovieClip&, const RawTag&)> tagHandler_;
   std::function<void(const std::string&)> traceHandler_;
   std::function<void(const std::string&, const std::string&)> fsCommandHandler_;

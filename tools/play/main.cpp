@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/swf/local_files.h"
 #include "tools/play/play_options.h"
 #include "tools/play/picture.h"
 #include "util/file.h"
@@ -64,6 +65,9 @@ int run(const std::vector<std::string>& args) {
     return 1;
   }
   player::Player player;
+  // The movie's imports come from files beside it, never from elsewhere.
+  size_t slash = options.movie.find_last_of(os::kPathSeparator == '\\' ? "\\/" : "/");
+  player.setMovieSource(player::localFiles(slash == std::string::npos ? "." : options.movie.substr(0, slash == 0 ? 1 : slash)));
   player.setTraceHandler([](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
