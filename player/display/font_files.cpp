@@ -1,47 +1,21 @@
 #include "player/display/font_files.h"
 
-#include <vector>
+#include <cctype>
 
 #include "player/display/truetype.h"
-#include "util/file.h"
-#include "util/platform.h"
-#include "util/text.h"
+#include "util/system_fonts.h"
 
 namespace vorlo::player {
 namespace {
 
-// Candidate files for each face, best first.
-std::vector<std::string> candidates(int family, bool bold) {
-#ifdef _WIN32
-  std::string dir = os::windowsFolder() + "\\Fonts\\";
-  static const char* const kFiles[3][2][3] = {
-      {{"arial.ttf", "tahoma.ttf", "verdana.ttf"}, {"arialbd.ttf", "tahomabd.ttf", "tahoma.ttf"}},
-      {{"times.ttf", "georgia.ttf", "arial.ttf"}, {"timesbd.ttf", "times.ttf", "tahomabd.ttf"}},
-      {{"cour.ttf", "consola.ttf", "tahoma.ttf"}, {"courbd.ttf", "cour.ttf", "tahomabd.ttf"}},
-  };
-#else
-  std::string dir = "/usr/share/fonts/truetype/dejavu/";
-  static const char* const kFiles[3][2][3] = {
-      {{"DejaVuSans.ttf", "DejaVuSans.ttf", "DejaVuSans.ttf"},
-       {"DejaVuSans-Bold.ttf", "DejaVuSans.ttf", "DejaVuSans.ttf"}},
-      {{"DejaVuSerif.ttf", "DejaVuSans.ttf", "DejaVuSans.ttf"},
-       {"DejaVuSerif-Bold.ttf", "DejaVuSerif.ttf", "DejaVuSans.ttf"}},
-      {{"DejaVuSansMono.ttf", "DejaVuSans.ttf", "DejaVuSans.ttf"},
-       {"DejaVuSansMono-Bold.ttf", "DejaVuSansMono.ttf", "DejaVuSans.ttf"}},
-  };
-#endif
-  std::vector<std::string> out;
-  for (const char* f : kFiles[family][bold ? 1 : 0]) out.push_back(dir + f);
-  return out;
-}
+// A movie names as many faces as it likes; beyond this many each further name is drawn in the
+// sans-serif face, so memory stays bounded.
+constexpr size_t kMaxFaces = 24;
 
-bool readFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  File file;
-  if (!file.open(path, File::Mode::Read)) return false;
-  uint64_t size = file.size();
-  if (size == 0 || size > (64u << 20)) return false;
-  bytes.resize(size_t(size));
-  return file.readExact(bytes.data(), bytes.size());
+std::string lower(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return out;
 }
 
 }  // namespace
@@ -49,34 +23,32 @@ bool readFile(const std::string& path, std::vector<uint8_t>& bytes) {
 FontFiles::FontFiles() = default;
 
 const Font* FontFiles::find(const std::string& name, bool bold, bool italic) {
-  Family family = Sans;
-  if (equalsIgnoreCase(name, "_serif") || equalsIgnoreCase(name, "Times New Roman") || equalsIgnoreCase(name, "Times"))
-    family = Serif;
-  if (equalsIgnoreCase(name, "_typewriter") || equalsIgnoreCase(name, "Courier New") ||
-      equalsIgnoreCase(name, "Courier"))
-    family = Mono;
-  if (const Font* f = load(family, bold)) return f;
-  return family == Sans ? nullptr : load(Sans, bold);
+  std::string face = name.empty() ? "_sans" : lower(name);
+  if (face != "_sans") {
+    auto known = faces_.find({face, bold, italic});
+    if (known != faces_.end() || faces_.size() < kMaxFaces)
+      if (const Font* f = load(face, bold, italic)) return f;
+  }
+  return load("_sans", bold, italic);
 }
 
-const Font* FontFiles::load(Family family, bool bold) {
-  auto key = std::make_pair(family, bold);
-  if (tried_[key]) {
-    auto it = loaded_.find(key);
-    return it == loaded_.end() ? nullptr : it->second.get();
-  }
-  tried_[key] = true;
-  for (const std::string& path : candidates(family, bold)) {
-    std::vector<uint8_t> bytes;
-    if (!readFile(path, bytes)) continue;
-    std::string error;
-    if (auto font = readTrueType(bytes, &error)) {
-      const Font* raw = font.get();
-      loaded_[key] = std::move(font);
-      return raw;
+const Font* FontFiles::load(const std::string& name, bool bold, bool italic) {
+  auto key = std::make_tuple(name, bold, italic);
+  auto it = faces_.find(key);
+  if (it != faces_.end()) return it->second;
+  const Font* font = nullptr;
+  if (auto file = os::systemFont(name, bold, italic)) {
+    uint64_t digest = 14695981039346656037ull;  // FNV-1a
+    for (uint8_t b : file->bytes) digest = (digest ^ b) * 1099511628211ull;
+    auto& shared = fonts_[{digest, file->faceIndex}];
+    if (!shared) {
+      std::string error;
+      shared = readTrueType(file->bytes, &error, 4096, file->faceIndex);
     }
+    font = shared.get();
   }
-  return nullptr;
+  faces_[key] = font;
+  return font;
 }
 
 }  // namespace vorlo::player

@@ -1,6 +1,7 @@
-// Device fonts from TrueType files of the system: the generic names (_sans, _serif, _typewriter) and
-// any other face fall back on the system's sans-serif face.
+// Device fonts: the system's TrueType faces (chosen by GDI on Windows, Debian's DejaVu files
+// elsewhere) read into glyph shapes. Faces the system lacks fall back on its sans-serif face.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,15 +13,15 @@ namespace vorlo::player {
 
 class FontFiles : public DeviceFonts {
  public:
-  // Looks for the faces in the system's usual font folders.
   FontFiles();
   const Font* find(const std::string& name, bool bold, bool italic) override;
 
  private:
-  enum Family { Sans, Serif, Mono };
-  const Font* load(Family family, bool bold);
-  std::map<std::pair<Family, bool>, std::unique_ptr<Font>> loaded_;
-  std::map<std::pair<Family, bool>, bool> tried_;
+  const Font* load(const std::string& name, bool bold, bool italic);
+  // Faces by lower-case name, bold and italic; null for a face that could not be read. Names that
+  // the system maps to the same font file share one Font (keyed by a digest of the file).
+  std::map<std::tuple<std::string, bool, bool>, const Font*> faces_;
+  std::map<std::pair<uint64_t, uint32_t>, std::unique_ptr<Font>> fonts_;
 };
 
 }  // namespace vorlo::player

@@ -239,19 +239,30 @@ std::map<uint32_t, uint16_t> readCharacterMap(const Reader& r, size_t cmap) {
 
 }  // namespace
 
-std::unique_ptr<Font> readTrueType(std::span<const uint8_t> bytes, std::string* error, size_t maxGlyphs) {
+std::unique_ptr<Font> readTrueType(std::span<const uint8_t> bytes, std::string* error, size_t maxGlyphs,
+                                   uint32_t faceIndex) {
   Reader r(bytes);
   auto fail = [&](const char* why) {
     if (error) *error = why;
     return nullptr;
   };
-  uint32_t version = r.u32(0);
+  // A collection ('ttcf') lists the table directories of its faces; tables are shared and their
+  // offsets count from the start of the file either way.
+  size_t directory = 0;
+  if (r.u32(0) == 0x74746366) {
+    uint32_t faces = r.u32(8);
+    if (faceIndex >= faces || !r.has(12, size_t(faceIndex) * 4 + 4)) return fail("no such face in the font collection");
+    directory = r.u32(12 + size_t(faceIndex) * 4);
+  } else if (faceIndex != 0) {
+    return fail("no such face in the font file");
+  }
+  uint32_t version = r.u32(directory);
   if (version != 0x00010000 && version != 0x74727565) return fail("not a TrueType font");
-  uint16_t numTables = r.u16(4);
-  if (!r.has(12, size_t(numTables) * 16)) return fail("the table directory is cut short");
+  uint16_t numTables = r.u16(directory + 4);
+  if (!r.has(directory + 12, size_t(numTables) * 16)) return fail("the table directory is cut short");
   Tables t;
   for (uint16_t i = 0; i < numTables; ++i) {
-    size_t rec = 12 + size_t(i) * 16;
+    size_t rec = directory + 12 + size_t(i) * 16;
     uint32_t tag = r.u32(rec), offset = r.u32(rec + 8), length = r.u32(rec + 12);
     if (!r.has(offset, length)) return fail("a table lies beyond the end of the file");
     switch (tag) {

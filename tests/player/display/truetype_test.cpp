@@ -74,8 +74,51 @@ TEST(TrueType, DamagedFilesGiveAnErrorNotACrash) {
   for (size_t k = bytes.size() / 3; k < bytes.size(); k += 7) scrambled[k] ^= 0x5A;
   readTrueType(scrambled, &error);
   std::vector<uint8_t> notAFont(4096, 0x41);
+  EXPECT_EQ(readTrueType(bytes, &error, 4096, 1), nullptr) << "a plain font file has one face";
   EXPECT_EQ(readTrueType(notAFont, &error), nullptr);
   EXPECT_EQ(error, "not a TrueType font");
+}
+
+// Offsets in a table directory count from the start of the file: a face placed at `base` of a
+// collection has them moved by `base`.
+void appendFace(std::vector<uint8_t>& ttc, const std::vector<uint8_t>& face) {
+  uint32_t base = uint32_t(ttc.size());
+  size_t at = ttc.size();
+  ttc.insert(ttc.end(), face.begin(), face.end());
+  uint16_t tables = uint16_t(face[4] << 8 | face[5]);
+  for (uint16_t i = 0; i < tables; ++i) {
+    uint8_t* p = &ttc[at + 12 + i * 16 + 8];
+    uint32_t offset = uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    offset += base;
+    for (int k = 0; k < 4; ++k) p[k] = uint8_t(offset >> (24 - 8 * k));
+  }
+}
+
+TEST(TrueType, ReadsEachFaceOfACollection) {
+  auto regular = readBytes("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  auto bold = readBytes("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf");
+  ASSERT_FALSE(regular.empty() || bold.empty());
+  std::vector<uint8_t> ttc = {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0};
+  ttc[15] = 20;  // face 0 right after the header
+  appendFace(ttc, regular);
+  uint32_t second = uint32_t(ttc.size());
+  for (int k = 0; k < 4; ++k) ttc[16 + k] = uint8_t(second >> (24 - 8 * k));
+  appendFace(ttc, bold);
+
+  std::string error;
+  auto face0 = readTrueType(ttc, &error, 4096, 0);
+  auto face1 = readTrueType(ttc, &error, 4096, 1);
+  ASSERT_TRUE(face0 && face1) << error;
+  auto plain = readTrueType(regular, &error);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(glyphOf(*face0, u'H')->advance, glyphOf(*plain, u'H')->advance);
+  EXPECT_GT(glyphOf(*face1, u'H')->advance, glyphOf(*face0, u'H')->advance) << "the bold face is wider";
+  EXPECT_EQ(readTrueType(ttc, &error, 4096, 2), nullptr);
+  EXPECT_EQ(error, "no such face in the font collection");
+  // A header that promises faces beyond its end.
+  std::vector<uint8_t> cut(ttc.begin(), ttc.begin() + 14);
+  cut[11] = 200;
+  EXPECT_EQ(readTrueType(cut, &error, 4096, 150), nullptr);
 }
 #endif
 
