@@ -109,11 +109,14 @@ class Interpreter {
   MovieClip* targetClip();
   void gotoFrameValue(const Value& frame, bool play, int bias);
   void callFrame(const Value& frame);
+  bool frameLoaded(const Value& frame);
   Function* defineFunction(Reader& r, bool v2, const Code& code, uint32_t bodyStart, uint32_t* bodySize);
   Flow tryBlock(Reader& r, const Code& code, uint32_t next, uint32_t end, uint32_t* after);
   void getUrl(const std::string& url, const std::string& target);
-  // tellTarget: a missing clip makes the root the target, as the reference player does.
+  // tellTarget: a missing clip makes the root the target, as the reference player does; from SWF 7
+  // only variables are looked up there, while timeline actions and properties do nothing.
   void setTarget(ClipObject* t) {
+    a_.targetLost = !t && vm_.version >= 7;
     if (!t) t = vm_.clipObject(vm_.rootClip());
     a_.target = t;
     if (a_.frameScope && !a_.scope.empty()) a_.scope[0] = t;
@@ -124,7 +127,7 @@ class Interpreter {
 };
 
 ClipObject* Interpreter::currentClip() {
-  if (a_.target && a_.target->display) return a_.target;
+  if (a_.target && a_.target->display && !a_.targetLost) return a_.target;
   return nullptr;
 }
 
@@ -138,6 +141,34 @@ Object* Interpreter::findScope(const std::string& name) {
   for (auto it = a_.scope.rbegin(); it != a_.scope.rend(); ++it)
     if (*it && vm_.has(*it, name)) return *it;
   return nullptr;
+}
+
+// Where the action `count` actions after `pc` starts (the end of the range at most).
+uint32_t skipActions(const std::vector<uint8_t>& bytes, uint32_t pc, uint32_t end, uint32_t count) {
+  for (; count && pc < end; --count) {
+    if (bytes[pc] < 0x80) {
+      ++pc;
+    } else {
+      if (pc + 3 > end) return end;
+      pc += 3 + uint32_t(bytes[pc + 1] | bytes[pc + 2] << 8);
+    }
+  }
+  return std::min(pc, end);
+}
+
+// WaitForFrame2's question. Every frame of a movie read whole is loaded, so only the reference
+// player's limit counts: frame numbers beyond 16001 are never loaded. The number is taken as a
+// 32-bit integer (a text or a fraction counts as frame 0).
+bool Interpreter::frameLoaded(const Value& frame) {
+  int32_t n = 0;
+  if (frame.isNumber() && std::isfinite(frame.num) && frame.num == std::trunc(frame.num)) {
+    n = toInt32(frame.num);
+  } else {
+    double d = stringToNumber(str(frame), 5);
+    if (std::isfinite(d) && d == std::trunc(d)) n = toInt32(d);
+  }
+  if (n == std::numeric_limits<int32_t>::min()) n = std::numeric_limits<int32_t>::max();
+  return n <= 16001;
 }
 
 bool hasPathChars(const std::string& s) {
@@ -419,9 +450,10 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         getUrl(url, target);
         break;
       }
-      case 0x8A: {  // WaitForFrame: every frame of a read movie is loaded
-        r.u16();
-        r.u8();
+      case 0x8A: {  // WaitForFrame: every frame of a read movie is loaded, none beyond 16000
+        uint16_t frame = r.u16();
+        uint8_t skip = r.u8();
+        if (frame > 16000) next = skipActions(bytes, next, end, skip);
         break;
       }
       case 0x8B: {  // SetTarget
@@ -564,8 +596,15 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x20: {  // SetTarget2
         Value t = pop();
         ClipObject* target = nullptr;
-        if (isClip(t)) target = static_cast<ClipObject*>(t.obj);
-        else {
+        if (isClip(t) && vm_.version >= 7) {
+          // From SWF 7 a clip is targeted by its path, found again by name (the first clip of
+          // that name when two share it).
+          auto* c = static_cast<ClipObject*>(t.obj);
+          Object* o = c->display ? vm_.resolvePath(a_, vm_.targetPath(*c->display)) : nullptr;
+          if (o && o->kind == Kind::Clip) target = static_cast<ClipObject*>(o);
+        } else if (isClip(t)) {
+          target = static_cast<ClipObject*>(t.obj);
+        } else {
           std::string path = str(t);
           if (path.empty()) target = a_.base;
           else {
@@ -701,8 +740,8 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x8D: {  // WaitForFrame2
-        r.u8();
-        pop();
+        uint8_t skip = r.u8();
+        if (!frameLoaded(pop())) next = skipActions(bytes, next, end, skip);
         break;
       }
       // ---- SWF 5: objects ----

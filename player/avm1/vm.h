@@ -340,6 +340,7 @@ struct Activation {
   Object* locals = nullptr;    // where `var` defines (the activation object, or the timeline)
   Value self;                  // `this`
   ClipObject* target = nullptr;  // the timeline actions act on (tellTarget changes it)
+  bool targetLost = false;       // tellTarget found no clip: `target` is the root for lookups only
   ClipObject* base = nullptr;    // the timeline the code belongs to
   bool frameScope = true;        // frame code: tellTarget also changes variable scope
   Object* home = nullptr;        // prototype the running method was found on (for super)
