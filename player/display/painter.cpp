@@ -15,7 +15,7 @@ Rect DisplayObject::bounds() const {
 Painter::Painter(Surface& target, const Movie& movie, Quality quality, double stageScaleX, double stageScaleY)
     : target_{&target, 0, 0}, quality_(quality), stageScaleX_(stageScaleX),
       stageScaleY_(stageScaleY),
-      maxFilterWork_(std::max(int64_t(4) << 20, int64_t(16) * target.width * target.height)), bitmaps_(movie) {}
+      maxFilterWork_(std::max(int64_t(2) << 20, int64_t(16) * target.width * target.height)), bitmaps_(movie) {}
 
 void Painter::drawList(const DisplayList& list, const Matrix& toPixels, const ColorTransform& cx) {
   drawRange(list.begin(), list.end(), toPixels, cx);
@@ -166,40 +166,61 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   // opaque stage's alpha, which shows nothing.
   BlendMode mode = object.blendMode;
   if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && layerDepth_ == 0 && !maskMode_) return;
-  bool layered = !maskMode_ && (mode != BlendMode::Normal || !object.filters.empty());
+  // The layer's area on the stage for a set of filters: the object's bounds widened by their
+  // reach, kept to what can reach the target (a blur pulls in colour from just outside).
+  auto layerArea = [&](const std::vector<const Filter*>& filters) {
+    IntRect area = pixelBounds(object, m);
+    int reachLeft = 0, reachTop = 0, reachRight = 0, reachBottom = 0;
+    for (const Filter* f : filters) {
+      IntRect reach = filterReach(*f, stageScaleX_, stageScaleY_);
+      reachLeft += reach.x0;
+      reachTop += reach.y0;
+      reachRight += reach.x1;
+      reachBottom += reach.y1;
+    }
+    // What a filter pulls in from beyond the stage is bounded (the reference player blurs at most
+    // 255 pixels): a movie asking for more must not make the layer, and the time to filter it,
+    // unbounded.
+    constexpr int kMaxReach = 256;
+    reachLeft = std::min(reachLeft, kMaxReach);
+    reachTop = std::min(reachTop, kMaxReach);
+    reachRight = std::min(reachRight, kMaxReach);
+    reachBottom = std::min(reachBottom, kMaxReach);
+    area.x0 -= reachLeft;
+    area.y0 -= reachTop;
+    area.x1 += reachRight;
+    area.y1 += reachBottom;
+    IntRect visible{target_.originX - reachRight, target_.originY - reachBottom,
+                    target_.originX + target_.surface->width + reachLeft,
+                    target_.originY + target_.surface->height + reachTop};
+    return IntRect{std::max(area.x0, visible.x0), std::max(area.y0, visible.y0), std::min(area.x1, visible.x1),
+                   std::min(area.y1, visible.y1)};
+  };
+  // Filtering costs per pixel and pass; a frame's filtering is bounded so that a movie stacking
+  // filters (up to 255 an object, 31 passes each) slows a frame down, never stops the player. The
+  // filters that fit are chosen on the layer all of them would need, before it is made: those
+  // left out neither widen the layer nor cost anything.
+  std::vector<const Filter*> filters;
+  if (!maskMode_ && !object.filters.empty()) {
+    std::vector<const Filter*> all;
+    for (const Filter& f : object.filters) all.push_back(&f);
+    IntRect widest = layerArea(all);
+    if (widest.empty()) return;
+    for (const Filter* f : all) {
+      int64_t cost = filterWork(*f, widest.x1 - widest.x0, widest.y1 - widest.y0);
+      if (filterWork_ + cost > maxFilterWork_) continue;
+      filterWork_ += cost;
+      filters.push_back(f);
+    }
+  }
+  bool layered = !maskMode_ && (mode != BlendMode::Normal || !filters.empty());
   if (!layered) {
     ++nesting_;
     drawContent(object, m, cx);
     --nesting_;
     return;
   }
-  IntRect area = pixelBounds(object, m);
-  int reachLeft = 0, reachTop = 0, reachRight = 0, reachBottom = 0;
-  for (const Filter& f : object.filters) {
-    IntRect reach = filterReach(f, stageScaleX_, stageScaleY_);
-    reachLeft += reach.x0;
-    reachTop += reach.y0;
-    reachRight += reach.x1;
-    reachBottom += reach.y1;
-  }
-  // What a filter pulls in from beyond the stage is bounded (the reference player blurs at most 255
-  // pixels): a movie asking for more must not make the layer, and the time to filter it, unbounded.
-  constexpr int kMaxReach = 256;
-  reachLeft = std::min(reachLeft, kMaxReach);
-  reachTop = std::min(reachTop, kMaxReach);
-  reachRight = std::min(reachRight, kMaxReach);
-  reachBottom = std::min(reachBottom, kMaxReach);
-  area.x0 -= reachLeft;
-  area.y0 -= reachTop;
-  area.x1 += reachRight;
-  area.y1 += reachBottom;
-  // Only what can reach the target is drawn: the target's extent on the stage, widened by the
-  // filters' reach (a blur pulls in colour from just outside).
-  IntRect visible{target_.originX - reachRight, target_.originY - reachBottom,
-                  target_.originX + target_.surface->width + reachLeft,
-                  target_.originY + target_.surface->height + reachTop};
-  area = {std::max(area.x0, visible.x0), std::max(area.y0, visible.y0), std::min(area.x1, visible.x1),
-          std::min(area.y1, visible.y1)};
+  IntRect area = layerArea(filters);
   if (area.empty()) return;
   Surface layer = pool().take(area.x1 - area.x0, area.y1 - area.y0);
   Target saved = target_;
@@ -214,14 +235,7 @@ void Painter::drawObject(const DisplayObject& object, const Matrix& parent, cons
   --layerDepth_;
   --nesting_;
   target_ = saved;
-  for (const Filter& f : object.filters) {
-    // Filtering costs per pixel and pass; a frame's filtering is bounded so that a movie stacking
-    // filters (up to 255 an object, 31 passes each) slows a frame down, never stops the player.
-    int64_t cost = filterWork(f, layer.width, layer.height);
-    if (filterWork_ + cost > maxFilterWork_) continue;
-    filterWork_ += cost;
-    applyFilter(layer, f, stageScaleX_, stageScaleY_, quality_);
-  }
+  for (const Filter* f : filters) applyFilter(layer, *f, stageScaleX_, stageScaleY_, quality_);
   if (alpha < 1) {
     uint32_t k = uint32_t(alpha * 256 + 0.5);
     for (uint32_t& px : layer.pixels) {

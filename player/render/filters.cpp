@@ -92,26 +92,54 @@ struct Divider {
 // not depend on the radius; columns are summed a row at a time to walk memory in order.
 template <class T, int C>
 struct BoxBlur {
-  static uint32_t channel(T v, int c) { return uint32_t(v >> (8 * c)) & 0xFF; }
+  // Sums per channel: add or take away a value's channels, or pack the rounded averages.
+  static void add(uint32_t* s, T v) {
+    if constexpr (C == 1) {
+      s[0] += v;
+    } else {
+      s[0] += v & 0xFF, s[1] += (v >> 8) & 0xFF, s[2] += (v >> 16) & 0xFF, s[3] += v >> 24;
+    }
+  }
+  static void sub(uint32_t* s, T v) {
+    if constexpr (C == 1) {
+      s[0] -= v;
+    } else {
+      s[0] -= v & 0xFF, s[1] -= (v >> 8) & 0xFF, s[2] -= (v >> 16) & 0xFF, s[3] -= v >> 24;
+    }
+  }
+  static T average(const uint32_t* s, const Divider& div) {
+    if constexpr (C == 1) {
+      return T(div(s[0]));
+    } else {
+      return T(div(s[0]) | div(s[1]) << 8 | div(s[2]) << 16 | div(s[3]) << 24);
+    }
+  }
 
   static void rows(T* data, int w, int h, int r, std::vector<T>& tmp) {
     const Divider div(uint32_t(2 * r + 1));
     tmp.resize(size_t(w));
+    const T* src = tmp.data();
     for (int y = 0; y < h; ++y) {
       T* row = data + size_t(y) * size_t(w);
       std::copy(row, row + w, tmp.begin());
       uint32_t sum[C] = {};
-      for (int i = 0; i <= std::min(r, w - 1); ++i)
-        for (int c = 0; c < C; ++c) sum[c] += channel(tmp[size_t(i)], c);
-      for (int i = 0; i < w; ++i) {
-        T v = 0;
-        for (int c = 0; c < C; ++c) v = T(v | T(div(sum[c]) << (8 * c)));
-        row[i] = v;
-        int in = i + r + 1, out = i - r;
-        if (in < w)
-          for (int c = 0; c < C; ++c) sum[c] += channel(tmp[size_t(in)], c);
-        if (out >= 0)
-          for (int c = 0; c < C; ++c) sum[c] -= channel(tmp[size_t(out)], c);
+      int lead = std::min(r, w - 1);
+      for (int i = 0; i <= lead; ++i) add(sum, src[i]);
+      // Three stretches: the box's right end inside and its left end outside, both inside, the
+      // right end outside.
+      int i = 0;
+      for (; i < w && i - r < 0; ++i) {
+        row[i] = average(sum, div);
+        if (i + r + 1 < w) add(sum, src[i + r + 1]);
+      }
+      for (; i + r + 1 < w; ++i) {
+        row[i] = average(sum, div);
+        add(sum, src[i + r + 1]);
+        sub(sum, src[i - r]);
+      }
+      for (; i < w; ++i) {
+        row[i] = average(sum, div);
+        sub(sum, src[i - r]);
       }
     }
   }
@@ -121,26 +149,23 @@ struct BoxBlur {
     size_t n = size_t(w) * size_t(h);
     src.assign(data, data + n);
     sums.assign(size_t(w) * C, 0);
-    auto addRow = [&](int y, bool add) {
-      const T* row = src.data() + size_t(y) * size_t(w);
-      uint32_t* s = sums.data();
-      for (int x = 0; x < w; ++x)
-        for (int c = 0; c < C; ++c) {
-          uint32_t v = channel(row[x], c);
-          s[size_t(x) * C + size_t(c)] = add ? s[size_t(x) * C + size_t(c)] + v : s[size_t(x) * C + size_t(c)] - v;
-        }
-    };
-    for (int i = 0; i <= std::min(r, h - 1); ++i) addRow(i, true);
+    uint32_t* s = sums.data();
+    auto rowOf = [&](int y) { return src.data() + size_t(y) * size_t(w); };
+    for (int y = 0; y <= std::min(r, h - 1); ++y) {
+      const T* in = rowOf(y);
+      for (int x = 0; x < w; ++x) add(s + size_t(x) * C, in[x]);
+    }
     for (int y = 0; y < h; ++y) {
       T* row = data + size_t(y) * size_t(w);
-      const uint32_t* s = sums.data();
-      for (int x = 0; x < w; ++x) {
-        T v = 0;
-        for (int c = 0; c < C; ++c) v = T(v | T(div(s[size_t(x) * C + size_t(c)]) << (8 * c)));
-        row[x] = v;
+      for (int x = 0; x < w; ++x) row[x] = average(s + size_t(x) * C, div);
+      if (y + r + 1 < h) {
+        const T* in = rowOf(y + r + 1);
+        for (int x = 0; x < w; ++x) add(s + size_t(x) * C, in[x]);
       }
-      if (y + r + 1 < h) addRow(y + r + 1, true);
-      if (y - r >= 0) addRow(y - r, false);
+      if (y - r >= 0) {
+        const T* out = rowOf(y - r);
+        for (int x = 0; x < w; ++x) sub(s + size_t(x) * C, out[x]);
+      }
     }
   }
 
@@ -321,7 +346,7 @@ int64_t filterWork(const Filter& f, int width, int height) {
   if (f.kind == FilterKind::Convolution)
     passes = std::clamp(f.matrixX, 1, 31) * int64_t(std::clamp(f.matrixY, 1, 31));
   else if (f.kind != FilterKind::ColorMatrix)
-    passes = std::clamp(f.passes, 0, kMaxBoxPasses) + (f.kind == FilterKind::Blur ? 0 : 1);
+    passes = std::clamp(f.passes, 0, kMaxBoxPasses) + (f.kind == FilterKind::Blur ? 0 : 4);  // + effect
   return int64_t(std::max(width, 0)) * std::max(height, 0) * std::max<int64_t>(passes, 1);
 }
 
