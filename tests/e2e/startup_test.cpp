@@ -176,6 +176,14 @@ TEST(WindowsPackager, PacksAProjectThatRuns) {
          p.tempFolder());
   ASSERT_EQ(pack.waitExit(kStartTimeout), 0u);
   ASSERT_TRUE(os::isFile(package));
+
+  // The script command takes its file names from the wide command line too.
+  std::string source = p.folder() + "Skript-\xC3\x84\xE2\x82\xAC.vos", image = p.folder() + "Skript-\xC3\x84\xE2\x82\xAC.vsc";
+  p.add("Skript-\xC3\x84\xE2\x82\xAC.vos", "x = 1;\n");
+  Process compile;
+  launch(compile, hostPath(VORLO_CLI_PATH), L"compile \"" + probe::wide(source) + L"\"", p.tempFolder());
+  EXPECT_EQ(compile.waitExit(kStartTimeout), 0u);
+  EXPECT_TRUE(os::isFile(image)) << image;
   Process proc;
   HWND frame = startWithWindow(proc, package, L"", p.tempFolder());
   ASSERT_NE(frame, nullptr);
