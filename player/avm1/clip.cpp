@@ -242,7 +242,12 @@ Value Vm::getClipProperty(ClipObject& c, int index) {
     case 14: return Value("");
     case 15: return Value("");
     case 16: return Value(double(highQuality == 3 ? 1 : highQuality));
-    case 17: return Value(focusRect ? 1.0 : 0.0);
+    case 17:
+      // The player's setting (a number before SWF 6); from SWF 6 clips below the root have their
+      // own, null until set.
+      if (version <= 5) return Value(focusRect ? 1.0 : 0.0);
+      if (d == &root_) return Value(focusRect);
+      return c.focusRect < 0 ? Value::null() : Value(c.focusRect != 0);
     case 18: return Value(soundBufferTime);
     case 19: return Value(highQuality == 0 ? "LOW" : highQuality == 2 ? "BEST" : highQuality == 3 ? "MEDIUM" : "HIGH");
     case 20:
@@ -329,7 +334,10 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
       rebuild();
       break;
     }
-    case 13: d->name = toString(v); break;
+    case 13:
+      // From SWF 7 a NaN names the clip "0", as in the reference player.
+      d->name = version >= 7 && v.isNumber() && std::isnan(v.num) ? "0" : toString(v);
+      break;
     case 16:
       if (!std::isnan(n)) {
         double t = std::trunc(n);
@@ -337,7 +345,8 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
       }
       break;
     case 17:
-      if (v.isObject()) focusRect = false;
+      if (version >= 6 && d != &root_) c.focusRect = v.isNullish() ? -1 : toBool(v) ? 1 : 0;
+      else if (v.isObject()) focusRect = false;
       else if (!std::isnan(n)) focusRect = n != 0;
       break;
     case 18:

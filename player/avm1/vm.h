@@ -139,6 +139,7 @@ class ClipObject : public Object, public DisplayObject::ScriptPeer {
   bool hasSpecial(Vm&, const std::string& name) override;
   // Cached for the properties that the matrix alone cannot give back exactly.
   double xscale = 100, yscale = 100, rotation = 0;
+  int8_t focusRect = -1;  // _focusrect of a clip below the root from SWF 6: -1 null, 0 or 1
   bool cachedTransform = false;
   std::string text;  // a text field's text as scripts see it
   // onClipEvent handlers of the placement: event bits (Load 0x1, EnterFrame 0x2, Unload 0x4...)
