@@ -63,6 +63,17 @@ double toTwips(double pixels) {
   return t;
 }
 
+// Where a display object's own origin sits: a text field's position is the corner of its bounds.
+Matrix fieldOrigin(const DisplayObject& d) {
+  Matrix m = d.matrix;
+  if (auto* field = dynamic_cast<const EditTextObject*>(&d)) {
+    Rect b = field->bounds();
+    m.tx += m.a * b.xMin + m.c * b.yMin;
+    m.ty += m.b * b.xMin + m.d * b.yMin;
+  }
+  return m;
+}
+
 }  // namespace
 
 ClipObject::ClipObject(Vm& v, DisplayObject* d) : Object(Kind::Clip), vm(v), display(d) {}
@@ -218,8 +229,8 @@ Value Vm::getClipProperty(ClipObject& c, int index) {
   MovieClip* mc = c.clip();
   const Matrix& m = d->matrix;
   switch (index) {
-    case 0: return Value(m.tx / 20);
-    case 1: return Value(m.ty / 20);
+    case 0: return Value(fieldOrigin(*d).tx / 20);
+    case 1: return Value(fieldOrigin(*d).ty / 20);
     case 2: return Value(c.cachedTransform ? c.xscale : std::hypot(m.a, m.b) * 100);
     case 3: return Value(c.cachedTransform ? c.yscale : std::hypot(m.c, m.d) * 100);
     case 4: return Value(double(mc ? std::max(1, mc->currentFrame()) : 1));
@@ -281,10 +292,10 @@ void Vm::setClipProperty(ClipObject& c, int index, const Value& v) {
   double n = v.isNullish() || !numeric ? std::numeric_limits<double>::quiet_NaN() : toNumber(v);
   switch (index) {
     case 0:
-      if (!std::isnan(n)) m.tx = toTwips(n);
+      if (!std::isnan(n)) m.tx = toTwips(n) - (fieldOrigin(*d).tx - m.tx);
       break;
     case 1:
-      if (!std::isnan(n)) m.ty = toTwips(n);
+      if (!std::isnan(n)) m.ty = toTwips(n) - (fieldOrigin(*d).ty - m.ty);
       break;
     case 2:
       if (std::isnan(n)) break;

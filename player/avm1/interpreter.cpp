@@ -652,8 +652,9 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x24: {  // CloneSprite
         Value depth = pop(), name = pop(), source = pop();
         Object* o = isClip(source) ? source.obj : vm_.resolvePath(a_, str(source));
-        if (o && o->kind == Kind::Clip)
-          vm_.callMethod(Value(o), "duplicateMovieClip", {name, Value(num(depth) - 16384)});
+        // Text fields are cloned too, though they have no duplicateMovieClip method.
+        if (o && o->kind == Kind::Clip && vm_.clipProto)
+          vm_.call(vm_.get(vm_.clipProto, "duplicateMovieClip"), Value(o), {name, Value(num(depth) - 16384)});
         break;
       }
       case 0x25: {

@@ -149,7 +149,7 @@ Value setText(Vm& vm, Value& self, std::vector<Value>& args) {
 Value getHtmlText(Vm& vm, Value& self, std::vector<Value>&) {
   FIELD_OR_UNDEFINED
   syncFromVariable(vm, self, *f);
-  return Value(toUtf8(f->html ? writeFieldHtml(f->content(), vm.version) : f->text()));
+  return Value(toUtf8(writeFieldHtml(f->content(), vm.version)));
 }
 Value setHtmlText(Vm& vm, Value& self, std::vector<Value>& args) {
   FIELD_OR_UNDEFINED
@@ -282,6 +282,13 @@ Value getBottomScroll(Vm&, Value& self, std::vector<Value>&) {
   FIELD_OR_UNDEFINED
   return Value(double(std::max(1, std::min(f->lineCount(), f->scroll))));
 }
+// Pixels the text reaches past the field's width (wrapped text never does).
+int maxHScroll(const EditTextObject& f) {
+  if (f.wordWrap) return 0;
+  double room = f.bounds().xMax - f.bounds().xMin - 80;
+  return int(std::clamp(std::floor((f.textWidth() - room) / 20), 0.0, 1e6));
+}
+
 Value getHScroll(Vm&, Value& self, std::vector<Value>&) {
   FIELD_OR_UNDEFINED
   return Value(double(f->hscroll));
@@ -289,13 +296,12 @@ Value getHScroll(Vm&, Value& self, std::vector<Value>&) {
 Value setHScroll(Vm& vm, Value& self, std::vector<Value>& args) {
   FIELD_OR_UNDEFINED
   double n = vm.toNumber(textArg(args, 0));
-  if (std::isfinite(n)) f->hscroll = std::max(0, int(n));
+  if (std::isfinite(n)) f->hscroll = std::clamp(int(n), 0, maxHScroll(*f));
   return {};
 }
 Value getMaxHScroll(Vm&, Value& self, std::vector<Value>&) {
   FIELD_OR_UNDEFINED
-  double room = f->bounds().xMax - f->bounds().xMin - 80;
-  return Value(std::max(0.0, std::floor((f->textWidth() - room) / 20)));
+  return Value(double(maxHScroll(*f)));
 }
 
 Value getTextWidth(Vm& vm, Value& self, std::vector<Value>&) {

@@ -135,6 +135,8 @@ void EditTextObject::setText(const std::u16string& text) {
 std::u16string EditTextObject::htmlText() const { return writeFieldHtml(content_, 8); }
 
 void EditTextObject::setHtmlText(const std::u16string& htmlText) {
+  // HTML gives paragraphs their alignment: text outside <p align> is left-aligned, and so is new text.
+  newFormat.align = TextAlign::Left;
   content_ = parseFieldHtml(htmlText, newFormat, multiline, condenseWhite);
   fitToText();
 }
