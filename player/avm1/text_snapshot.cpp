@@ -1,6 +1,7 @@
 // TextSnapshot: the characters of the static texts (DefineText) that are children of a clip, in
-// depth order, found through their fonts' glyph codes. MovieClip.getTextSnapshot constructs
-// whatever _global.TextSnapshot is at the time with the clip.
+// depth order, found through their fonts' glyph codes, read when the snapshot is made (it keeps
+// them when the clip goes). A snapshot of no clip answers undefined. MovieClip.getTextSnapshot
+// constructs whatever _global.TextSnapshot is at the time with the clip.
 #include <algorithm>
 #include <cmath>
 
@@ -18,10 +19,15 @@ struct SnapshotText {
   std::vector<size_t> lineStarts;  // positions where a new text object or record line begins
 };
 
-MovieClip* snapshotClip(Vm& vm, const Value& self) {
-  Value c = self.isObject() ? vm.get(self.obj, "__snapshotClip") : Value();
-  if (!c.isObject() || c.obj->kind != Kind::Clip) return nullptr;
-  return static_cast<ClipObject*>(c.obj)->clip();
+class SnapshotObject : public Object {
+ public:
+  bool valid = false;  // made for a clip
+  SnapshotText content;
+};
+
+const SnapshotObject* snapshotOf(const Value& self) {
+  auto* o = self.isObject() ? dynamic_cast<SnapshotObject*>(self.obj) : nullptr;
+  return o && o->valid ? o : nullptr;
 }
 
 SnapshotText read(Vm& vm, MovieClip* clip) {
@@ -48,17 +54,21 @@ SnapshotText read(Vm& vm, MovieClip* clip) {
 }
 
 Value construct(Vm& vm, Value&, std::vector<Value>& args) {
-  Object* o = vm.newObject(textProto(vm, "TextSnapshot"));
+  auto* o = vm.make<SnapshotObject>();
+  o->proto = textProto(vm, "TextSnapshot");
   const Value& clip = textArg(args, 0);
-  if (clip.isObject() && clip.obj->kind == Kind::Clip)
-    vm.defineOwn(o, "__snapshotClip", clip, kDontEnum);
-  return Value(o);
+  if (clip.isObject() && clip.obj->kind == Kind::Clip) {
+    o->valid = true;
+    o->content = read(vm, static_cast<ClipObject*>(clip.obj)->clip());
+  }
+  return Value(static_cast<Object*>(o));
 }
 Value call(Vm&, Value&, std::vector<Value>&) { return {}; }
 
-Value getCount(Vm& vm, Value& self, std::vector<Value>& args) {
-  if (!args.empty()) return {};
-  return Value(double(read(vm, snapshotClip(vm, self)).text.size()));
+Value getCount(Vm&, Value& self, std::vector<Value>& args) {
+  const SnapshotObject* o = snapshotOf(self);
+  if (!o || !args.empty()) return {};
+  return Value(double(o->content.text.size()));
 }
 
 double integer(Vm& vm, const Value& v) {
@@ -68,8 +78,9 @@ double integer(Vm& vm, const Value& v) {
 
 // getText(start, end, [includeLineEndings]).
 Value getText(Vm& vm, Value& self, std::vector<Value>& args) {
-  if (args.size() < 2 || args.size() > 3) return {};
-  SnapshotText s = read(vm, snapshotClip(vm, self));
+  const SnapshotObject* o = snapshotOf(self);
+  if (!o || args.size() < 2 || args.size() > 3) return {};
+  const SnapshotText& s = o->content;
   double n = double(s.text.size());
   if (n == 0) return Value("");
   double start = std::clamp(integer(vm, args[0]), 0.0, n - 1);
@@ -88,8 +99,9 @@ char16_t lower(char16_t c) { return c >= 'A' && c <= 'Z' ? char16_t(c - 'A' + 'a
 
 // findText(start, text, caseSensitive): the first position at or after start, or -1.
 Value findText(Vm& vm, Value& self, std::vector<Value>& args) {
-  if (args.size() != 3) return {};
-  SnapshotText s = read(vm, snapshotClip(vm, self));
+  const SnapshotObject* o = snapshotOf(self);
+  if (!o || args.size() != 3) return {};
+  const SnapshotText& s = o->content;
   double start = integer(vm, args[0]);
   std::u16string wanted = toUtf16(vm.toString(args[1]));
   bool exact = vm.toBool(args[2]);
