@@ -103,6 +103,7 @@ class Interpreter {
   double num(const Value& v) { return vm_.toNumber(v); }
 
   Value getVariable(const std::string& name);
+  Value lookupVariable(const std::string& name);
   void setVariable(const std::string& name, const Value& v);
   Object* findScope(const std::string& name);
   ClipObject* currentClip();
@@ -176,6 +177,12 @@ bool hasPathChars(const std::string& s) {
 }
 
 Value Interpreter::getVariable(const std::string& name) {
+  Value v = lookupVariable(name);
+  if (v.isObject() && (v.obj == a_.arguments || v.obj == a_.superObject)) a_.escaped = true;
+  return v;
+}
+
+Value Interpreter::lookupVariable(const std::string& name) {
   if (hasPathChars(name) && name != "..") {
     // "path:var", "path.var" or a path to a clip.
     size_t colon = name.rfind(':');
@@ -329,6 +336,7 @@ Function* Interpreter::defineFunction(Reader& r, bool v2, const Code& code, uint
   *bodySize = r.u16();
   f->code = Code{code.block, bodyStart, bodyStart + *bodySize};
   f->scope = a_.scope;
+  a_.escaped = true;  // the scope (and the call's objects in it) outlive the call
   if (f->scope.size() > size_t(Vm::kMaxScopeDepth)) throw ScriptAbort{"scopes nested too deeply"};
   f->pool = a_.pool;
   f->clip = a_.base;

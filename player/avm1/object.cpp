@@ -550,8 +550,26 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
       a.base = a.target = base;
     }
   }
-  Object* localsObj = make<Object>();
-  localsObj->kind = Kind::Activation;
+  // The call's own objects (locals, arguments, super) stay outside the collected heap while it runs
+  // and are freed when it returns, unless a script may still reach them: a function defined inside
+  // captured the scope, or the script read `arguments` or `super` (Activation::escaped). Calls
+  // in a loop then take no memory that only the next collection between frames would give back.
+  struct CallObjects {
+    Vm& vm;
+    Activation& a;
+    std::vector<Object*> owned;
+    ~CallObjects() {
+      for (Object* o : owned) {
+        if (a.escaped) vm.heap_.push_back(o);
+        else delete o;
+      }
+    }
+  } callObjects{*this, a, {}};
+  auto own = [&](Object* o) {
+    callObjects.owned.push_back(o);
+    return o;
+  };
+  Object* localsObj = own(new Object(Kind::Activation));
   a.locals = localsObj;
   if (version < 6) {
     if (a.base) a.scope.push_back(a.base);
@@ -559,24 +577,29 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
     a.scope = fn->scope;
   }
   a.scope.push_back(localsObj);
-  ArrayObject* argumentsObj = newArray(args);
-  defineOwn(argumentsObj, "callee", Value(static_cast<Object*>(fn)), kDontEnum);
-  defineOwn(argumentsObj, "caller", Value::null(), kDontEnum);
-  a.arguments = argumentsObj;
-  Object* superObj = nullptr;
+  auto makeArguments = [&]() -> Object* {
+    if (a.arguments) return a.arguments;
+    auto* list = static_cast<ArrayObject*>(own(new ArrayObject()));
+    list->proto = arrayProto;
+    list->items = args;
+    defineOwn(list, "callee", Value(static_cast<Object*>(fn)), kDontEnum);
+    defineOwn(list, "caller", Value::null(), kDontEnum);
+    a.arguments = list;
+    return list;
+  };
   auto makeSuper = [&]() -> Object* {
-    if (superObj) return superObj;
-    auto* s = make<SuperObject>();
+    if (a.superObject) return a.superObject;
+    auto* s = static_cast<SuperObject*>(own(new SuperObject()));
     s->self = self.type == Type::Object ? self.obj : nullptr;
     s->home = home ? home : (s->self ? s->self->proto : nullptr);
-    superObj = s;
+    a.superObject = s;
     return s;
   };
   if (!fn->v2) {
     defineOwn(localsObj, "this", a.self);
     for (size_t i = 0; i < fn->params.size(); ++i)
       defineOwn(localsObj, fn->params[i].name, i < args.size() ? args[i] : Value());
-    defineOwn(localsObj, "arguments", Value(static_cast<Object*>(argumentsObj)));
+    defineOwn(localsObj, "arguments", Value(makeArguments()));
     defineOwn(localsObj, "super", Value(makeSuper()));
   } else {
     a.regs.resize(size_t(fn->regCount) + 1);
@@ -588,10 +611,18 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
     };
     if (f & 0x01) reg(a.self);
     if (!(f & 0x02) && !(f & 0x01)) defineOwn(localsObj, "this", a.self);
-    if (f & 0x04) reg(Value(static_cast<Object*>(argumentsObj)));
-    else if (!(f & 0x08)) defineOwn(localsObj, "arguments", Value(static_cast<Object*>(argumentsObj)));
-    if (f & 0x10) reg(Value(makeSuper()));
-    else if (!(f & 0x20)) defineOwn(localsObj, "super", Value(makeSuper()));
+    if (f & 0x04) {
+      reg(Value(makeArguments()));
+      a.escaped = true;  // registers are read without a name
+    } else if (!(f & 0x08)) {
+      defineOwn(localsObj, "arguments", Value(makeArguments()));
+    }
+    if (f & 0x10) {
+      reg(Value(makeSuper()));
+      a.escaped = true;
+    } else if (!(f & 0x20)) {
+      defineOwn(localsObj, "super", Value(makeSuper()));
+    }
     if (f & 0x40) reg(Value(static_cast<Object*>(clipObject(root_))));
     if (f & 0x80) {
       DisplayObject* p = fn->clip && fn->clip->display ? parentOf(*fn->clip->display) : nullptr;

@@ -347,6 +347,10 @@ struct Activation {
   Object* home = nullptr;        // prototype the running method was found on (for super)
   Function* callee = nullptr;
   Object* arguments = nullptr;
+  Object* superObject = nullptr;
+  // The call's own objects may be reached after it returns (a closure captured the scope, or the
+  // script read `arguments` or `super`): they join the collected heap instead of being freed.
+  bool escaped = false;
   std::vector<Value> regs;
   std::vector<Value> stack;
   ConstantPool pool;
