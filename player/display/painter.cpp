@@ -15,7 +15,7 @@ Rect DisplayObject::bounds() const {
 Painter::Painter(Surface& target, const Movie& movie, Quality quality, double stageScaleX, double stageScaleY)
     : target_{&target, 0, 0}, quality_(quality), stageScaleX_(stageScaleX),
       stageScaleY_(stageScaleY),
-      maxFilterWork_(std::max(int64_t(2) << 20, int64_t(16) * target.width * target.height)), bitmaps_(movie) {}
+      maxFilterWork_(std::max(int64_t(1) << 19, int64_t(16) * target.width * target.height)), bitmaps_(movie) {}
 
 void Painter::drawList(const DisplayList& list, const Matrix& toPixels, const ColorTransform& cx) {
   drawRange(list.begin(), list.end(), toPixels, cx);

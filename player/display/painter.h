@@ -41,8 +41,8 @@ class Painter {
   int nesting_ = 0;
   int layerDepth_ = 0;  // layers being drawn into, for the blend modes that need one
   // Pixel passes of filtering (filterWork) one drawing may spend: sixteen times the target's
-  // pixels (about three full-screen blurs of three passes), at least 2 M (small stages with layers
-  // reaching beyond them).
+  // pixels (about three full-screen blurs of three passes), at least 512 K (small stages, whose
+  // filter layers may reach well beyond them).
   int64_t maxFilterWork_ = 0;
   int64_t filterWork_ = 0;  // spent so far
   Matrix toPixels_;
