@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/text_api.h"
 #include "player/avm1/vm.h"
 #include "player/display/edit_text.h"
 #include "player/display/painter.h"
@@ -56,6 +57,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   root_->enterFirstFrame();
   initNewClips(*root_, nullptr, 0);
   runScripts();
+  avm1::showBoundVariables(*vm_);
   vm_->collectGarbage();
   return true;
 }
@@ -203,6 +205,7 @@ void Player::advance() {
     runScripts();
     vm_->runTimers(elapsedMillis());
     runScripts();
+    avm1::showBoundVariables(*vm_);
     vm_->collectGarbage();
   }
 }

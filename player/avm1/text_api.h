@@ -12,6 +12,9 @@ namespace vorlo::player::avm1 {
 // Installs every text class on the global object and the text methods of MovieClip.
 void installText(Vm& vm, Object* global);
 
+// Fields bound to variables show the variables' values (called after each frame's scripts).
+void showBoundVariables(Vm& vm);
+
 // ---- Helpers of the native text classes ----
 inline const Value& textArg(const std::vector<Value>& args, size_t i) {
   static const Value undef;

@@ -120,6 +120,25 @@ void syncFromVariable(Vm& vm, const Value& self, EditTextObject& f) {
   else f.setText(text);
 }
 
+void showBoundVariablesIn(Vm& vm, DisplayObject& d, int depth) {
+  if (auto* f = dynamic_cast<EditTextObject*>(&d); f && !f->variable.empty()) {
+    Value self(static_cast<Object*>(vm.clipObject(d)));
+    VariableRef ref = boundVariable(vm, *static_cast<ClipObject*>(self.obj), f->variable);
+    if (ref.holder && !ref.name.empty()) {
+      bool found = false;
+      vm.lookup(ref.holder, ref.name, &found, nullptr, Value(ref.holder));
+      // A variable that does not exist yet starts with the field's text.
+      if (!found) vm.set(ref.holder, ref.name, Value(toUtf8(f->text())));
+      else syncFromVariable(vm, self, *f);
+    }
+  }
+  const DisplayList* list = d.children();
+  if (!list || depth >= StageContext::kMaxNesting) return;
+  std::vector<DisplayObject*> children;
+  for (auto& [k, child] : *list) children.push_back(child.get());
+  for (DisplayObject* child : children) showBoundVariablesIn(vm, *child, depth + 1);
+}
+
 void syncToVariable(Vm& vm, const Value& self, EditTextObject& f) {
   if (f.variable.empty()) return;
   VariableRef ref = boundVariable(vm, *static_cast<ClipObject*>(self.obj), f.variable);
@@ -597,6 +616,15 @@ void installTextField(Vm& vm, Object* global) {
   if (vm.version >= 7) textMethod(vm, proto, "replaceText", replaceText);
   if (vm.clipProto) textMethod(vm, vm.clipProto, "createTextField", createTextField);
   (void)textFieldCall;
+}
+
+void showBoundVariables(Vm& vm) {
+  try {
+    showBoundVariablesIn(vm, vm.rootClip(), 0);
+  } catch (ScriptThrow&) {
+  } catch (ScriptAbort& abort) {
+    vm.warn(abort.reason);
+  }
 }
 
 void installText(Vm& vm, Object* global) {

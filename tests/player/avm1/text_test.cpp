@@ -10,8 +10,8 @@
 namespace vorlo::player {
 namespace {
 
-// Plays one frame of `movie` (an assembler text) and gives its trace output.
-std::string traceOf(const std::string& movie) {
+// Plays `frames` frames of `movie` (an assembler text) and gives its trace output.
+std::string traceOf(const std::string& movie, int frames = 1) {
   std::vector<uint8_t> swf;
   std::string error;
   if (!swfasm::assembleSwf(movie, swf, error)) return "assembler: " + error;
@@ -19,6 +19,7 @@ std::string traceOf(const std::string& movie) {
   std::string out;
   player.setTraceHandler([&](const std::string& text) { out += text + "\n"; });
   if (!player.load(swf, &error)) return "load: " + error;
+  for (int i = 1; i < frames; ++i) player.advance();
   return out;
 }
 
@@ -89,6 +90,21 @@ TEST(Avm1Text, ScriptsSeeAndChangeFields) {
        "5\n100\n0\ntrue\n_level0.t\nnull\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(traceOf(c.movie), c.trace) << c.name;
+}
+
+// After a frame's scripts a bound field shows its variable, and a variable that does not exist
+// starts with the field's text.
+TEST(Avm1Text, BoundFieldsFollowTheirVariablesBetweenFrames) {
+  std::string movie =
+      "movie version=8 size=200x100\n"
+      "edittext 1 bounds=0,0,100px,20px height=240 var=\"v\" text=\"init\"\n"
+      "edittext 2 bounds=0,0,100px,20px height=240 var=\"w\"\n"
+      "place 1 id=1 name=\"a\"\nplace 2 id=2 name=\"b\"\n"
+      "actions {\n push \"w\" ; push \"set\" ; setVariable\n}\nshow\n"
+      "actions {\n push \"v\" ; getVariable ; trace\n push \"b\" ; getVariable ; push \"_width\" ; getMember ; trace\n"
+      " push \"w\" ; push \"later\" ; setVariable\n}\nshow\n"
+      "actions {\n push \"b\" ; getVariable ; push \"length\" ; getMember ; trace\n stop\n}\nshow\n";
+  EXPECT_EQ(traceOf(movie, 3), "init\n100\n5\n");
 }
 
 TEST(Avm1Text, FormatsRoundAndStyleSheetsTransform) {
