@@ -222,7 +222,6 @@ bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r
 }  // namespace
 
 RichText parseFieldHtml(const std::u16string& html, const TextFormat& base, bool multiline, bool condenseWhite) {
-  (void)multiline;
   RichText out;
   std::vector<std::pair<std::string, TextFormat>> stack{{"", base}};
   // Formats nest no deeper than this; deeper tags are taken as text formats of the innermost.
@@ -252,7 +251,8 @@ RichText parseFieldHtml(const std::u16string& html, const TextFormat& base, bool
                                 [&](const char* t) { return name == t; }) != std::end(kFormatTags);
       if (!known) continue;
       if (closing) {
-        if (name == "p" || name == "li") {
+        // Single-line fields end no paragraph at </p> or </li>.
+        if ((name == "p" || name == "li") && multiline) {
           paragraphEnd();
           lastSpace = true;
         }
@@ -265,7 +265,8 @@ RichText parseFieldHtml(const std::u16string& html, const TextFormat& base, bool
         continue;
       }
       // A paragraph opened after text starts on a new line.
-      if ((name == "p" || name == "li") && !out.text.empty() && out.text.back() != '\r') paragraphEnd();
+      if ((name == "p" || name == "li") && multiline && !out.text.empty() && out.text.back() != '\r')
+        paragraphEnd();
       TextFormat f = current();
       if (name == "b") f.bold = true;
       if (name == "i") f.italic = true;
