@@ -29,16 +29,16 @@ Function* makeClass(Vm& vm, Object* holder, const char* name, NativeFn call, Nat
   return f;
 }
 
-void accessor(Vm& vm, Object* o, const char* name, NativeFn get, NativeFn set, uint8_t flags) {
+void accessor(Vm& vm, Object* o, const char* name, NativeFn get, NativeFn set, uint8_t flags, uint8_t minVersion) {
   std::string k = vm.key(name);
   Object* getter = vm.newNative(get);
   Object* setter = set ? vm.newNative(set) : nullptr;
   if (Property* p = o->own(k)) {
-    *p = Property{name, Value(), getter, setter, flags, 0};
+    *p = Property{name, Value(), getter, setter, flags, minVersion};
     return;
   }
   o->index.emplace(k, uint32_t(o->props.size()));
-  o->props.push_back(Property{name, Value(), getter, setter, flags, 0});
+  o->props.push_back(Property{name, Value(), getter, setter, flags, minVersion});
 }
 void installText(Vm& vm, Object* global);  // text_field.cpp
 
@@ -1155,6 +1155,7 @@ void Vm::installBuiltins() {
   defineOwn(global_, "NaN", Value(kNaN), kDontEnum);
   defineOwn(global_, "Infinity", Value(std::numeric_limits<double>::infinity()), kDontEnum);
   installText(*this, global_);
+  installFilters(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/avm1/vm.h"
+#include "player/swf/filter.h"
 
 namespace vorlo::player::avm1 {
 
@@ -24,7 +25,9 @@ Function* method(Vm& vm, Object* o, const char* name, NativeFn fn, uint8_t flags
 // calls `call` on it).
 Function* makeClass(Vm& vm, Object* holder, const char* name, NativeFn call, NativeFn construct, Object* proto);
 // A property computed by native code, as the built-in classes have them on their prototypes.
-void accessor(Vm& vm, Object* o, const char* name, NativeFn get, NativeFn set, uint8_t flags = kDontEnum);
+// `minVersion`: the property exists only for movies of that SWF version or later.
+void accessor(Vm& vm, Object* o, const char* name, NativeFn get, NativeFn set, uint8_t flags = kDontEnum,
+              uint8_t minVersion = 0);
 
 // The object a native method runs on, when it is of `kind`.
 inline Object* selfOf(Value& self, Kind kind) {
@@ -32,5 +35,10 @@ inline Object* selfOf(Value& self, Kind kind) {
 }
 
 void installStrings(Vm& vm, Object* global);      // strings.cpp
+void installFilters(Vm& vm, Object* global);      // filters.cpp: flash.filters, filters of clips
+// A flash.filters object as the core's filter (false for anything else, and for the displacement
+// map, which the core does not draw), and back.
+bool toCoreFilter(const Value& v, Filter* out);
+Value fromCoreFilter(Vm& vm, const Filter& f);
 
 }  // namespace vorlo::player::avm1

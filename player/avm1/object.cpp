@@ -533,6 +533,10 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
     Value s = self;
     return fn->native(*this, s, args);
   }
+  if (fn->bound) {
+    Value s = self;
+    return fn->bound(*this, *fn, s, args);
+  }
   Activation a(*this);
   a.callee = fn;
   a.pool = fn->pool;

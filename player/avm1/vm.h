@@ -40,6 +40,8 @@ enum class Kind : uint8_t { Object, Function, Array, Boolean, Number, String, Da
 
 // Native code: `self` is the receiver (an object, or undefined), `args` the arguments.
 using NativeFn = Value (*)(Vm& vm, Value& self, std::vector<Value>& args);
+// Native code that reads data of the function object it runs as (generated accessors).
+using BoundNativeFn = Value (*)(Vm& vm, Function& callee, Value& self, std::vector<Value>& args);
 
 class Object {
  public:
@@ -87,6 +89,8 @@ class Function : public Object {
   Function() : Object(Kind::Function) {}
   NativeFn native = nullptr;
   NativeFn nativeConstruct = nullptr;  // `new` on a native class that makes its own object
+  BoundNativeFn bound = nullptr;
+  int32_t boundData = 0;
   // Script functions.
   std::string name;
   struct Param {
