@@ -1,0 +1,141 @@
+// Built-in behaviour through movies written as assembler texts: String methods and conversions by
+// SWF version, flash.filters objects and the filters of clips, and the objects of a call (closures
+// and a returned `arguments` stay alive across collections, which run between frames).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "player/player.h"
+#include "tools/swf/assembler.h"
+
+namespace vorlo::player {
+namespace {
+
+// Plays `frames` frames of a movie of `version` whose first frame runs `actions` and whose last
+// frame runs `later` (when there are several), and gives its trace output.
+std::string run(int version, const std::string& actions, int frames = 1, const std::string& later = "") {
+  std::string movie = "movie version=" + std::to_string(version) + " size=100x100\nactions {\n" + actions + "\n}\nshow\n";
+  for (int i = 1; i < frames; ++i) movie += i + 1 == frames ? "actions {\n" + later + "\n}\nshow\n" : "show\n";
+  std::vector<uint8_t> swf;
+  std::string error;
+  if (!swfasm::assembleSwf(movie, swf, error)) return "assembler: " + error;
+  Player player;
+  std::string out;
+  player.setTraceHandler([&](const std::string& text) { out += text + "\n"; });
+  if (!player.load(swf, &error)) return "load: " + error;
+  for (int i = 1; i < frames; ++i) player.advance();
+  return out;
+}
+
+// `text`.method(args...) traced; args are pushed as written (last argument first).
+std::string call(const std::string& text, const std::string& method, const std::string& pushedArgs, int count) {
+  return "push " + pushedArgs + " " + std::to_string(count) + " \"" + text + "\" \"" + method +
+         "\"\ncallMethod\ntrace";
+}
+
+TEST(Avm1Builtins, StringMethodsCountPositionsAsTheReferencePlayer) {
+  struct Case {
+    int version;
+    std::string actions;
+    const char* trace;
+  } cases[] = {
+      {8, call("hello world", "substr", "-4 3", 2), "lo worl\n"},   // substr(3, -4): the end counts from the end
+      {8, call("hello world", "substr", "-3 3", 2), "\n"},          // and may fall on the start
+      {8, call("abcd", "substr", "-3 -3", 2), "b\n"},
+      {8, call("abcd", "slice", "-1 1", 2), "bc\n"},
+      {8, call("abcd", "substring", "1 3", 2), "bc\n"},             // swapped ends
+      {8, call("abcd", "substr", "", 0), "undefined\n"},            // no argument, no answer
+      {5, call("abc", "charCodeAt", "9", 1), "0\n"},                // SWF 5 answers 0 past the end
+      {8, call("abc", "charCodeAt", "9", 1), "NaN\n"},
+      {5, "push 0 \"a,b\" \"split\"\ncallMethod\npush \"length\"\ngetMember\ntrace", "2\n"},  // SWF 5 splits at commas
+      {8, "push 0 \"a,b\" \"split\"\ncallMethod\npush \"length\"\ngetMember\ntrace", "1\n"},
+      {8, call("a,b", "lastIndexOf", "-1 \"b\"", 2), "-1\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run(c.version, c.actions), c.trace) << c.actions;
+}
+
+TEST(Avm1Builtins, ConversionsByVersion) {
+  struct Case {
+    int version;
+    std::string actions;
+    const char* trace;
+  } cases[] = {
+      // A radix is guessed from the raw text: "0x-10" is -16, a signed "-0x10" is NaN.
+      {6, "push \"0x-10\"\ntoNumber\ntrace\npush \"-0x10\"\ntoNumber\ntrace", "-16\nNaN\n"},
+      {5, "push \"0x10\"\ntoNumber\ntrace", "NaN\n"},
+      {8, "push \" 0x10\"\ntoNumber\ntrace\npush \"12e\"\ntoNumber\ntrace", "NaN\n12\n"},
+      // isNaN() and isFinite() without an argument, Boolean() bare.
+      {6, "push 0 \"isNaN\"\ncallFunction\ntrace\npush 0 \"isFinite\"\ncallFunction\ntrace\n"
+          "push 0 \"Boolean\"\ncallFunction\ntrace",
+       "true\nfalse\nundefined\n"},
+      // {} < 1 is false before the right side is asked; {valueOf: 2} < 1 compares numbers.
+      {6, "push 0\ninitObject\npush 1\nless2\ntrace", "false\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run(c.version, c.actions), c.trace) << c.actions;
+}
+
+// new flash.filters.NAME(args) into register 1.
+std::string newFilter(const std::string& name, const std::string& pushedArgs, int count) {
+  return "push " + pushedArgs + (pushedArgs.empty() ? "" : " ") + std::to_string(count) +
+         " \"flash\"\ngetVariable\npush \"filters\"\ngetMember\npush \"" + name +
+         "\"\nnewMethod\nstoreRegister 1\npop\n";
+}
+std::string traceMember(const std::string& name) { return "push r:1 \"" + name + "\"\ngetMember\ntrace\n"; }
+
+TEST(Avm1Builtins, FilterObjectsKeepTheirFieldsAsTheReferencePlayer) {
+  // Defaults, ranges and conversions of the constructor's arguments.
+  EXPECT_EQ(run(8, newFilter("BlurFilter", "", 0) + traceMember("blurX") + traceMember("quality")), "4\n1\n");
+  EXPECT_EQ(run(8, newFilter("BlurFilter", "99 300 -5", 3) + traceMember("blurX") + traceMember("blurY") +
+                       traceMember("quality")),
+            "0\n255\n15\n");  // blurX -5, blurY 300, quality 99
+  EXPECT_EQ(run(8, newFilter("GlowFilter", "", 0) + traceMember("color") + traceMember("strength")), "16711680\n2\n");
+  EXPECT_EQ(run(8, newFilter("BevelFilter", "false \"full\" 1 1 4 4 1 0 1 -1 2 1", 12) + traceMember("type") +
+                       traceMember("highlightColor")),
+            "full\n16777215\n");  // colours keep 24 bits (-1 is white)
+  // A convolution given a colour but no alpha is opaque; without a colour it is clear.
+  EXPECT_EQ(run(8, newFilter("ConvolutionFilter", "128 true true 0 9 1 1 1 1 4 2 2 8", 8)), "");
+  EXPECT_EQ(run(8, "push 128 true true 0 9 1 1 1 1 4\ninitArray\npush 2 2 8 \"flash\"\ngetVariable\n"
+                   "push \"filters\"\ngetMember\npush \"ConvolutionFilter\"\nnewMethod\nstoreRegister 1\npop\n" +
+                       traceMember("alpha") + traceMember("matrix")),
+            "1\n1,1,1,1\n");
+  // The matrix read out is a copy; clone copies the fields.
+  EXPECT_EQ(run(8, newFilter("ColorMatrixFilter", "", 0) +
+                       "push r:1 \"matrix\"\ngetMember\npush 0 9\nsetMember\n" + traceMember("matrix") +
+                       "push 0 r:1 \"clone\"\ncallMethod\npush \"alpha\"\ngetMember\ntrace\n"
+                       "push 0 r:1 \"clone\"\ncallMethod\npush \"blurX\"\ngetMember\ntrace"),
+            "1,0,0,0,0,0,1,0,0,0,0,0,1,0,0,0,0,0,1,0\nundefined\nundefined\n");
+}
+
+TEST(Avm1Builtins, ClipFiltersAreCopiedBothWays) {
+  std::string clip = "push 1 \"c\" 2 \"createEmptyMovieClip\"\ncallFunction\nstoreRegister 2\npop\n";
+  std::string setFilters = newFilter("BlurFilter", "2 7 5", 3) +
+                           "push r:2 \"filters\" r:1 1\ninitArray\nsetMember\n"
+                           "push r:1 \"blurX\" 50\nsetMember\n";  // changing the object afterwards changes nothing
+  std::string readBack = "push r:2 \"filters\"\ngetMember\npush 0\ngetMember\nstoreRegister 3\npop\n"
+                         "push r:3 \"blurX\"\ngetMember\ntrace\npush r:3 \"quality\"\ngetMember\ntrace\n"
+                         "push r:3 \"flash\"\ngetVariable\npush \"filters\"\ngetMember\npush \"BlurFilter\"\n"
+                         "getMember\ninstanceOf\ntrace\n";
+  EXPECT_EQ(run(8, clip + setFilters + readBack), "5\n2\ntrue\n");
+  // Before SWF 8 clips have no filters property.
+  EXPECT_EQ(run(7, clip + "push r:2 \"filters\"\ngetMember\ntrace"), "undefined\n");
+}
+
+TEST(Avm1Builtins, CallObjectsThatScriptsKeepOutliveTheCall) {
+  // A closure made in a call keeps the call's locals; `arguments` returned from a call stays
+  // whole after the collection between frames.
+  std::string actions =
+      "function \"counter\" {\n  push \"n\" 0\n  defineLocal\n  function \"\" {\n    push \"n\" \"n\"\n"
+      "    getVariable\n    increment\n    setVariable\n    push \"n\"\n    getVariable\n    return\n  }\n"
+      "  return\n}\n"
+      "function \"args\" a b {\n  push \"arguments\"\n  getVariable\n  return\n}\n"
+      "push \"inc\" 0 \"counter\"\ncallFunction\nsetVariable\n"
+      "push \"kept\" \"y\" \"x\" 2 \"args\"\ncallFunction\nsetVariable\n"
+      "push 0 \"inc\"\ncallFunction\ntrace";
+  std::string later = "push 0 \"inc\"\ncallFunction\ntrace\npush \"kept\"\ngetVariable\ntrace\n"
+                      "push \"kept\"\ngetVariable\npush \"callee\"\ngetMember\npush \"args\"\ngetVariable\n"
+                      "strictEquals\ntrace";
+  EXPECT_EQ(run(8, actions, 3, later), "1\n2\nx,y\ntrue\n");
+}
+
+}  // namespace
+}  // namespace vorlo::player
