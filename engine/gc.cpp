@@ -4,6 +4,7 @@
 
 #include "engine/array.h"
 #include "engine/function.h"
+#include "engine/interpreter.h"
 #include "engine/native.h"
 #include "engine/object.h"
 #include "engine/pin.h"
@@ -103,15 +104,16 @@ void scan(ScriptVM* vm, const MarkItem& item) {
   }
 }
 
-// The stack is walked upward from the stack pointer. The first header slot of a frame met this way
-// (the return-pointer slot, a frame link) is followed by the with-list slot; the four header slots are
-// not values and are skipped.
+// The stack is walked upward from the stack pointer. The first header slot of a frame met this way is
+// its lowest, the return slot (a frame link), so the frame's fp lies kFrameReturnSlot above it; the
+// header's slots are not values and are skipped, except for the with-list.
 void markStack(ScriptVM* vm) {
   ScriptValue* top = stackTop(vm);
   for (ScriptValue* p = vm->stackPointer + 1; p < top;) {
     if (p->is(KindFrameLink)) {
-      if (p + 1 < top) markRecord(vm, p[1].asPointer(), kItemWithList);
-      p += 4;
+      ScriptValue* fp = p + kFrameReturnSlot;
+      if (fp - kFrameWithListSlot < top) markRecord(vm, fp[-kFrameWithListSlot].asPointer(), kItemWithList);
+      p = fp + 1;
     } else {
       markValue(vm, *p++);
     }

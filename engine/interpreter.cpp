@@ -1,9 +1,11 @@
 #include "engine/interpreter.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -62,15 +64,34 @@ struct Registers {
   ScriptValue* ceiling;  // the run's function-value slot: its outermost frame's slots lie below it
 };
 
-// Frame headers hold the only pointers on the stack, so no instruction may read or write them as
-// values, whatever an image asks: operands are taken only from below the header (fp - 4), and frame
-// slots only up to the caller's operands (below the caller's header) or, for the outermost frame, up
-// to the run's function value.
-VORLO_INLINE ScriptValue* slotLimit(const ScriptValue* fp, ScriptValue* ceiling) {
-  return fp[0].bits ? static_cast<ScriptValue*>(fp[0].asPointer()) - 4 : ceiling - 1;
+inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFrameLink, p); }
+
+// The frame header's slots (interpreter.h).
+VORLO_INLINE ScriptValue& headerSlot(ScriptValue* fp, FrameHeaderSlot slot) { return fp[-int(slot)]; }
+VORLO_INLINE bool isOutermostFrame(const ScriptValue* fp) { return fp[-kFrameLinkSlot].bits == 0; }
+VORLO_INLINE ScriptValue* callerOf(const ScriptValue* fp) {
+  return static_cast<ScriptValue*>(fp[-kFrameLinkSlot].asPointer());
+}
+// Local j of the frame; local 0 is the highest slot below the header.
+VORLO_INLINE ScriptValue* localSlot(ScriptValue* fp, int64_t j) { return fp - kFrameHeaderSlots - j; }
+// The highest slot that an instruction may take an operand from.
+VORLO_INLINE ScriptValue* operandLimit(ScriptValue* fp) { return fp - kFrameHeaderSlots; }
+// A new frame's header at fp: entered from the caller's frame, returning to returnIp (both null for
+// the outermost frame of a run), no with-list, no ARGFIX padding.
+VORLO_INLINE void writeFrameHeader(ScriptValue* fp, const ScriptValue* callerFp, const uint32_t* returnIp) {
+  headerSlot(fp, kFrameLinkSlot) = frameLink(callerFp);
+  headerSlot(fp, kFrameInfoSlot) = ScriptValue::make(KindFrameInfo, 0);
+  headerSlot(fp, kFrameWithListSlot) = frameLink(nullptr);
+  headerSlot(fp, kFrameReturnSlot) = frameLink(returnIp);
 }
 
-inline ScriptValue frameLink(const void* p) { return ScriptValue::pointer(KindFrameLink, p); }
+// Frame headers hold the only pointers on the stack, so no instruction may read or write them as
+// values, whatever an image asks: operands are taken only from below the header (operandLimit), and
+// frame slots only up to the caller's operands (below the caller's header) or, for the outermost
+// frame, up to the run's function value.
+VORLO_INLINE ScriptValue* slotLimit(ScriptValue* fp, ScriptValue* ceiling) {
+  return isOutermostFrame(fp) ? ceiling - 1 : operandLimit(callerOf(fp));
+}
 
 // Stack values move as two 8-byte words. A result is often written field by field; a 16-byte load of
 // it by the next instruction could not take the data from the pending stores and would wait for them
@@ -97,7 +118,9 @@ VORLO_INLINE ScriptValue loadValue(const ScriptValue& v) {
   putValue(&copy, v);
   return copy;
 }
-inline WithList* withListOf(ScriptValue* fp) { return static_cast<WithList*>(fp[-2].asPointer()); }
+inline WithList* withListOf(ScriptValue* fp) {
+  return static_cast<WithList*>(headerSlot(fp, kFrameWithListSlot).asPointer());
+}
 
 [[noreturn]] void stackOverflow(ScriptVM* vm) { raiseRuntimeError(vm, "%s", "stack overflow"); }
 [[noreturn]] void badCode(ScriptVM* vm) {
@@ -136,7 +159,7 @@ void pushWith(ScriptVM* vm, ScriptValue* fp, const ScriptValue& value) {
   w = static_cast<WithList*>(heapResize(vm, w, bytes));
   w->values[n] = value;
   w->count = n + 1;
-  fp[-2] = frameLink(w);
+  headerSlot(fp, kFrameWithListSlot) = frameLink(w);
 }
 
 // --- fused instructions ---
@@ -159,24 +182,29 @@ constexpr uint32_t kFusedBase = 0x100;
 constexpr uint32_t kScannedMark = 0x80000000u;
 constexpr int kSmallShift = 16;
 
+// The family's table: engine/fused_instructions.inc. Its SOURCES and OPERATORS lists expand
+// M(Form, Source, Operator) once for each variant of a form.
+#define FUSED_PUSHED(M, F, OPERATORS) OPERATORS(M, F, Local) OPERATORS(M, F, Const) \
+  OPERATORS(M, F, Slot) OPERATORS(M, F, Small)
+#define FUSED_STACK(M, F, OPERATORS) OPERATORS(M, F, Stack)
+#define FUSED_ARITHMETIC(M, F, S) M(F, S, Add) M(F, S, Sub) M(F, S, Mul) M(F, S, Div) M(F, S, Mod) \
+  M(F, S, Lt) M(F, S, Gt) M(F, S, Le) M(F, S, Ge) M(F, S, And) M(F, S, Xor)
+#define FUSED_COMPARES(M, F, S) M(F, S, Lt) M(F, S, Gt) M(F, S, Le) M(F, S, Ge)
+#define FUSED_ADDS(M, F, S) M(F, S, Add) M(F, S, Sub)
+#define FUSED_STORE(M, F, S) M(F, S, StoreLocal)
+#define FUSED_BRANCHES(M, F, S) M(F, S, JFalseB) M(F, S, JTrueB)
+
 // Forms: where the operands come from and what follows.
 enum FusedForm {
-  kPushOperate,          // SOURCE; OP                    left operand on the stack
-  kLocalPushOperate,     // LOADLOCAL; SOURCE; OP
-  kCompareJump,          // CMP; JFALSEB
-  kPushCompareJump,      // SOURCE; CMP; JFALSEB
-  kLocalPushCompareJump, // LOADLOCAL; SOURCE; CMP; JFALSEB
-  kPushOperateStore,     // SOURCE; OP; STORELOCAL
-  kLocalPushOperateStore,// LOADLOCAL; SOURCE; OP; STORELOCAL
-  kPushStore,            // SOURCE; STORELOCAL
-  kDupJump,              // DUP; JFALSEB or JTRUEB; POP     the && and || of conditions
-  kLocalPushMultiplyAdd, // LOADLOCAL; SOURCE; MUL; ADD or SUB  the left operand on the stack
-  kLocalPushCompareAnd   // LOADLOCAL; SOURCE; CMP; DUP; JFALSEB; POP
+#define FUSED_FORM(F, ...) k##F,
+#include "engine/fused_instructions.inc"
+  kFusedFormCount
 };
-// The instruction that pushes the right operand.
-enum FusedSource { kFromLocal, kFromConst, kFromSlot, kFromSmall };
+// The instruction that pushes the right operand; forms whose operands are on the stack already
+// (FUSED_STACK) take the first.
+enum FusedSource { kFromLocal, kFromConst, kFromSlot, kFromSmall, kFromStack = 0 };
 
-// Operators that fuse (at most 16), and which of them are comparisons.
+// The opcodes a fused instruction carries (at most 16).
 constexpr int fusedOperator(int op) {
   switch (op) {
     case OpAdd: return 0;
@@ -190,14 +218,16 @@ constexpr int fusedOperator(int op) {
     case OpGe: return 8;
     case OpAnd: return 9;
     case OpXor: return 10;
+    case OpStoreLocal: return 11;
+    case OpJFalseB: return 12;
+    case OpJTrueB: return 13;
     default: return -1;
   }
 }
-constexpr bool isFusedCompare(int op) { return op == OpLt || op == OpGt || op == OpLe || op == OpGe; }
 constexpr uint32_t fusedIndex(FusedForm form, FusedSource source, int op) {
   return uint32_t(form) * 64 + uint32_t(source) * 16 + uint32_t(fusedOperator(op));
 }
-static_assert(kFusedBase + fusedIndex(kLocalPushCompareAnd, kFromSmall, OpXor) <= kDispatchMask);
+static_assert(kFusedBase + uint32_t(kFusedFormCount) * 64 <= kDispatchMask + 1);
 
 int fusedSourceOf(int op) {
   switch (op) {
@@ -209,6 +239,77 @@ int fusedSourceOf(int op) {
   }
 }
 int smallValueOf(int op) { return op == OpPush0 ? 0 : op == OpPush1 ? 1 : op == OpPush2 ? 2 : 3; }
+
+// What the fusing pass looks for: each form's pattern of steps and the operators it carries.
+namespace fused_step {
+enum Step : int8_t {
+  None,
+  LoadLocal,  // the left operand from a local
+  Source,     // an instruction of FusedSource: the right operand
+  Operator,   // one of the form's operators: the opcode the fused word carries
+  Mul = -OpMul, Dup = -OpDup, JFalseB = -OpJFalseB, Pop = -OpPop, StoreLocal = -OpStoreLocal,
+};
+static_assert(-kLastOpcode >= INT8_MIN);
+}  // namespace fused_step
+struct FusedPattern {
+  FusedForm form;
+  bool pushed;         // FUSED_PUSHED: a Source step; FUSED_STACK: none
+  uint32_t operators;  // bit fusedOperator(op) for each operator of the form
+  fused_step::Step steps[6];
+};
+#define FUSED_OPERATOR_BIT(F, S, N) | (1u << fusedOperator(Op##N))
+#define FUSED_PUSHED_HAS true
+#define FUSED_STACK_HAS false
+constexpr auto kFusedPatterns = [] {
+  using namespace fused_step;  // the table's steps are written bare
+  return std::array{
+#define FUSED_FORM(F, SOURCES, OPERATORS, ...) \
+  FusedPattern{k##F, SOURCES##_HAS, 0 OPERATORS(FUSED_OPERATOR_BIT, F, _), {__VA_ARGS__}},
+#include "engine/fused_instructions.inc"
+  };
+}();
+#undef FUSED_OPERATOR_BIT
+#undef FUSED_PUSHED_HAS
+#undef FUSED_STACK_HAS
+constexpr int kFusedLookahead = int(std::size(kFusedPatterns[0].steps));
+
+// Each variant's name, "Form.Source.Operator".
+constexpr auto kFusedNames = [] {
+  std::array<const char*, size_t(kFusedFormCount) * 64> names{};
+#define FUSED_NAME(F, S, N) names[fusedIndex(k##F, kFrom##S, Op##N)] = #F "." #S "." #N;
+#define FUSED_FORM(F, SOURCES, OPERATORS, ...) SOURCES(FUSED_NAME, F, OPERATORS)
+#include "engine/fused_instructions.inc"
+#undef FUSED_NAME
+  return names;
+}();
+
+// The fused word for the instructions list[0], list[1]... under one pattern, or 0 when they do not
+// match it.
+template <typename Instruction>
+uint32_t matchFused(const FusedPattern& pattern, const Instruction* list) {
+  int op = -1, source = -1, small = 0;
+  for (int i = 0; i < kFusedLookahead && pattern.steps[i] != fused_step::None; i++) {
+    int at = list[i].op;
+    switch (fused_step::Step step = pattern.steps[i]) {
+      case fused_step::LoadLocal:
+        if (at != OpLoadLocal) return 0;
+        break;
+      case fused_step::Source:
+        source = fusedSourceOf(at);
+        if (source < 0) return 0;
+        if (source == kFromSmall) small = smallValueOf(at);
+        break;
+      case fused_step::Operator:
+        if (fusedOperator(at) < 0 || !(pattern.operators >> fusedOperator(at) & 1)) return 0;
+        op = at;
+        break;
+      default:
+        if (at != -step) return 0;
+    }
+  }
+  FusedSource from = pattern.pushed ? FusedSource(source) : kFromStack;
+  return (kFusedBase + fusedIndex(pattern.form, from, op)) | uint32_t(small) << kSmallShift;
+}
 
 // Marks the fusable sequences of a function that has not run before.
 void scanForFusion(CompiledFunction* f) {
@@ -226,48 +327,24 @@ void scanForFusion(CompiledFunction* f) {
     at += opcodeInfo(op).operand == OperandNone ? 1 : 2;
   }
   size_t count = list.size();
-  for (int i = 0; i < 5; i++) list.push_back({f->codeWords, -1});  // room to look ahead
+  for (int i = 1; i < kFusedLookahead; i++) list.push_back({f->codeWords, -1});  // room to look ahead
   std::vector<uint32_t> fused(list.size(), 0);
   for (size_t k = 0; k < count; k++) {
-    int a = list[k].op, b = list[k + 1].op, c = list[k + 2].op, d = list[k + 3].op;
-    uint32_t word = 0;
-    int small = 0;  // the integer a PUSH0-3 source pushes
-    int sourceB = fusedSourceOf(b), sourceA = fusedSourceOf(a);
-    if (a == OpLoadLocal && sourceB >= 0 && fusedOperator(c) >= 0) {
-      bool andPattern = d == OpDup && list[k + 4].op == OpJFalseB && list[k + 5].op == OpPop;
-      FusedForm form = c == OpMul && (d == OpAdd || d == OpSub)   ? kLocalPushMultiplyAdd
-                       : isFusedCompare(c) && andPattern          ? kLocalPushCompareAnd
-                       : d == OpStoreLocal                        ? kLocalPushOperateStore
-                       : isFusedCompare(c) && d == OpJFalseB      ? kLocalPushCompareJump
-                                                                  : kLocalPushOperate;
-      word = fusedIndex(form, FusedSource(sourceB), form == kLocalPushMultiplyAdd ? d : c);
-      if (sourceB == kFromSmall) small = smallValueOf(b);
-    } else if (sourceA >= 0 && (fusedOperator(b) >= 0 || b == OpStoreLocal)) {
-      FusedForm form = b == OpStoreLocal                     ? kPushStore
-                       : c == OpStoreLocal                   ? kPushOperateStore
-                       : isFusedCompare(b) && c == OpJFalseB ? kPushCompareJump
-                                                             : kPushOperate;
-      word = fusedIndex(form, FusedSource(sourceA), form == kPushStore ? OpAdd : b);
-      if (sourceA == kFromSmall) small = smallValueOf(a);
-    } else if (isFusedCompare(a) && b == OpJFalseB) {
-      word = fusedIndex(kCompareJump, kFromLocal, a);
-    } else if (a == OpDup && (b == OpJFalseB || b == OpJTrueB) && c == OpPop) {
-      word = fusedIndex(kDupJump, kFromLocal, b == OpJFalseB ? OpAdd : OpSub);
-    } else {
-      continue;
+    for (const FusedPattern& pattern : kFusedPatterns) {
+      if ((fused[k] = matchFused(pattern, &list[k]))) break;
     }
-    fused[k] = (kFusedBase + word) | uint32_t(small) << kSmallShift;
   }
   for (size_t k = 0; k < count; k++)
     if (fused[k]) code[list[k].at] = fused[k];
   code[0] |= kScannedMark;
 }
 
+#if VORLO_FUSION
 // The value a pushing instruction would push, or null when that instruction would fail its checks
 // (it then runs on its own and reports the failure).
 VORLO_INLINE const ScriptValue* localSource(ScriptValue* fp, ScriptValue* sp, uint32_t operand) {
   int32_t j = int32_t(operand);
-  ScriptValue* p = fp - 4 - j;
+  ScriptValue* p = localSlot(fp, j);
   return j >= 0 && p > sp ? p : nullptr;
 }
 VORLO_INLINE const ScriptValue* constSource(ScriptVM* vm, uint32_t index) {
@@ -307,7 +384,7 @@ VORLO_INLINE bool fastBinary(const ScriptValue& a, const ScriptValue& b, ScriptV
     *out = ScriptValue::make(KindInteger, Op == OpAnd ? a.bits & b.bits : a.bits ^ b.bits);
     return true;
   } else {
-    static_assert(isFusedCompare(Op));
+    static_assert(Op == OpLt || Op == OpGt || Op == OpLe || Op == OpGe);
     bool r;
     if (integers) {
       int64_t x = a.asInt(), y = b.asInt();
@@ -322,6 +399,8 @@ VORLO_INLINE bool fastBinary(const ScriptValue& a, const ScriptValue& b, ScriptV
     return true;
   }
 }
+
+#endif  // VORLO_FUSION
 
 // Values each opcode takes from the stack (the opcode table's count; for the instructions whose use
 // depends on the operand, what the handler checks itself). Checked against the table once.
@@ -385,7 +464,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   } while (0)
   // The instruction's operands must lie below the frame header.
 #define NEED(op) \
-  if (sp + popsOf(op) > fp - 4) [[unlikely]] BAD()
+  if (sp + popsOf(op) > operandLimit(fp)) [[unlikely]] BAD()
   // After an instruction that grew the stack: fewer than the reserve of free slots is an overflow,
   // reported at the next instruction.
 #define PUSHED()                        \
@@ -398,13 +477,13 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define PUSH(v) (putValue(sp, (v)), sp--)
 #define JUMP_BY(rel) (ip += int32_t(rel))
 #define CHECK_SPAN(n) \
-  if ((n) < 0 || sp + (n) > fp - 4) BAD()
+  if ((n) < 0 || sp + (n) > operandLimit(fp)) BAD()
 #define SLOT_CHECK(k, p) \
   if ((k) < 0 || (p) > slotLimit(fp, ceiling)) BAD()
   // A call's count slot must describe values of this frame (negative counts carry literal elements).
 #define ARGS_CHECK()                                                          \
   do {                                                                        \
-    int64_t room = (fp - 4) - (sp + 2);                                       \
+    int64_t room = operandLimit(fp) - (sp + 2);                               \
     int64_t count = sp[2].asInt();                                            \
     if (!sp[2].is(KindInteger) || count > room || -count > room) BAD();       \
   } while (0)
@@ -412,15 +491,12 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define ENTER(functionValue)                                                  \
   do {                                                                        \
     CompiledFunction* code_ = (functionValue).asFunction()->code;             \
-    if (sp - 4 - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);           \
+    if (operandLimit(sp) - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm); \
     if (kFusion && !(code_->code[0] & kScannedMark)) scanForFusion(code_);   \
     exec.runningCode.push_back(code_);                                        \
-    sp[0] = frameLink(fp);                                                    \
-    sp[-1] = ScriptValue::make(KindFrameInfo, 0);                             \
-    sp[-2] = frameLink(nullptr);                                              \
-    sp[-3] = frameLink(ip);                                                   \
+    writeFrameHeader(sp, fp, ip);                                             \
     fp = sp;                                                                  \
-    sp -= 4;                                                                  \
+    sp = operandLimit(fp);                                                    \
     ip = code_->code;                                                         \
   } while (0)
 #define MAYBE_COLLECT() \
@@ -432,13 +508,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
   // Scratch values of the fused instructions, shared by all of them so that the loop's frame stays
   // small (instrumented builds give every local of every handler a slot of its own).
   ScriptValue smallValue, r_, p_;
-#define FUSED_OPERATORS(M, SOURCE) \
-  M(SOURCE, Add) M(SOURCE, Sub) M(SOURCE, Mul) M(SOURCE, Div) M(SOURCE, Mod) M(SOURCE, Lt) \
-  M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge) M(SOURCE, And) M(SOURCE, Xor)
-#define FUSED_COMPARES(M, SOURCE) M(SOURCE, Lt) M(SOURCE, Gt) M(SOURCE, Le) M(SOURCE, Ge)
-#define FUSED_ONE(M, SOURCE) M(SOURCE, Add)
-#define FUSED_ADDS(M, SOURCE) M(SOURCE, Add) M(SOURCE, Sub)
-#define FUSED_SOURCES(M, LIST) LIST(M, Local) LIST(M, Const) LIST(M, Slot) LIST(M, Small)
   // The value a source pushes, read at operand word ip[AT] with the stack pointer SPV it would push at.
 #define SOURCE_Local(AT, SPV) localSource(fp, (SPV), ip[AT])
 #define SOURCE_Const(AT, SPV) constSource(vm, ip[AT])
@@ -453,28 +522,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #define FIRST_Slot L_OpLoadSlot
 #define FIRST_Small L_PushSmall
 #define FUSED_LABEL(FORM, SOURCE, NAME) L_F_##FORM##_##SOURCE##_##NAME
-#define FUSED_ENTRY(FORM, KIND, SOURCE, NAME) \
-  table[kFusedBase + fusedIndex(KIND, kFrom##SOURCE, Op##NAME)] = &&FUSED_LABEL(FORM, SOURCE, NAME);
-#define ENTRY_PUSH_OPERATE(SOURCE, NAME) FUSED_ENTRY(PushOperate, kPushOperate, SOURCE, NAME)
-#define ENTRY_LOCAL_PUSH_OPERATE(SOURCE, NAME) FUSED_ENTRY(LocalPushOperate, kLocalPushOperate, SOURCE, NAME)
-#define ENTRY_PUSH_COMPARE_JUMP(SOURCE, NAME) FUSED_ENTRY(PushCompareJump, kPushCompareJump, SOURCE, NAME)
-#define ENTRY_LOCAL_PUSH_COMPARE_JUMP(SOURCE, NAME) \
-  FUSED_ENTRY(LocalPushCompareJump, kLocalPushCompareJump, SOURCE, NAME)
-#define ENTRY_LOCAL_PUSH_MULTIPLY_ADD(SOURCE, NAME) \
-  FUSED_ENTRY(LocalPushMultiplyAdd, kLocalPushMultiplyAdd, SOURCE, NAME)
-#define ENTRY_LOCAL_PUSH_COMPARE_AND(SOURCE, NAME) \
-  FUSED_ENTRY(LocalPushCompareAnd, kLocalPushCompareAnd, SOURCE, NAME)
-#define ENTRY_PUSH_OPERATE_STORE(SOURCE, NAME) FUSED_ENTRY(PushOperateStore, kPushOperateStore, SOURCE, NAME)
-#define ENTRY_LOCAL_PUSH_OPERATE_STORE(SOURCE, NAME) \
-  FUSED_ENTRY(LocalPushOperateStore, kLocalPushOperateStore, SOURCE, NAME)
-#define ENTRY_PUSH_STORE(SOURCE, NAME) FUSED_ENTRY(PushStore, kPushStore, SOURCE, NAME)
-#define ENTRY_COMPARE_JUMP(SOURCE, NAME) \
-  table[kFusedBase + fusedIndex(kCompareJump, kFromLocal, Op##NAME)] = &&L_F_CompareJump_##NAME;
   // SOURCE; OP — the left operand is on the stack.
-#define DEFINE_PUSH_OPERATE(SOURCE, NAME)                                                       \
+#define DEFINE_PushOperate(SOURCE, NAME)                                                       \
   FUSED_LABEL(PushOperate, SOURCE, NAME) : {                                                    \
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
-    if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
+    if (b_ && sp - 1 >= lowest && sp + 1 <= operandLimit(fp) && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
       putValue(sp + 1, r_);                                                                     \
       ip += WORDS_##SOURCE;                                                                     \
       NEXT();                                                                                   \
@@ -482,7 +534,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto FIRST_##SOURCE;                                                                        \
   }
   // LOADLOCAL; SOURCE; OP
-#define DEFINE_LOCAL_PUSH_OPERATE(SOURCE, NAME)                                                 \
+#define DEFINE_LocalPushOperate(SOURCE, NAME)                                                 \
   FUSED_LABEL(LocalPushOperate, SOURCE, NAME) : {                                               \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
@@ -495,11 +547,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto L_OpLoadLocal;                                                                         \
   }
   // LOADLOCAL; SOURCE; MUL; ADD or SUB (NAME): the product joins the left operand on the stack.
-#define DEFINE_LOCAL_PUSH_MULTIPLY_ADD(SOURCE, NAME)                                            \
+#define DEFINE_LocalPushMultiplyAdd(SOURCE, NAME)                                            \
   FUSED_LABEL(LocalPushMultiplyAdd, SOURCE, NAME) : {                                           \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
-    if (a_ && b_ && sp - 2 >= lowest && sp + 1 <= fp - 4 && fastBinary<OpMul>(*a_, *b_, &p_) && \
+    if (a_ && b_ && sp - 2 >= lowest && sp + 1 <= operandLimit(fp) && fastBinary<OpMul>(*a_, *b_, &p_) && \
         fastBinary<Op##NAME>(sp[1], p_, &r_)) {                                                 \
       putValue(sp + 1, r_);                                                                     \
       ip += WORDS_##SOURCE + 3;                                                                 \
@@ -508,7 +560,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto L_OpLoadLocal;                                                                         \
   }
   // LOADLOCAL; SOURCE; CMP; DUP; JFALSEB; POP: a false result stays on the stack for the jump target.
-#define DEFINE_LOCAL_PUSH_COMPARE_AND(SOURCE, NAME)                                             \
+#define DEFINE_LocalPushCompareAnd(SOURCE, NAME)                                             \
   FUSED_LABEL(LocalPushCompareAnd, SOURCE, NAME) : {                                            \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
@@ -527,10 +579,10 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto L_OpLoadLocal;                                                                         \
   }
   // SOURCE; CMP; JFALSEB
-#define DEFINE_PUSH_COMPARE_JUMP(SOURCE, NAME)                                                  \
+#define DEFINE_PushCompareJump(SOURCE, NAME)                                                  \
   FUSED_LABEL(PushCompareJump, SOURCE, NAME) : {                                                \
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
-    if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
+    if (b_ && sp - 1 >= lowest && sp + 1 <= operandLimit(fp) && fastBinary<Op##NAME>(sp[1], *b_, &r_)) {  \
       sp++;                                                                                     \
       int32_t rel_ = int32_t(ip[WORDS_##SOURCE + 1]);                                           \
       ip += WORDS_##SOURCE + 2;                                                                 \
@@ -540,7 +592,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto FIRST_##SOURCE;                                                                        \
   }
   // LOADLOCAL; SOURCE; CMP; JFALSEB
-#define DEFINE_LOCAL_PUSH_COMPARE_JUMP(SOURCE, NAME)                                            \
+#define DEFINE_LocalPushCompareJump(SOURCE, NAME)                                            \
   FUSED_LABEL(LocalPushCompareJump, SOURCE, NAME) : {                                           \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
@@ -553,12 +605,12 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto L_OpLoadLocal;                                                                         \
   }
   // SOURCE; OP; STORELOCAL — the result goes to the local, the left operand is popped.
-#define DEFINE_PUSH_OPERATE_STORE(SOURCE, NAME)                                                 \
+#define DEFINE_PushOperateStore(SOURCE, NAME)                                                 \
   FUSED_LABEL(PushOperateStore, SOURCE, NAME) : {                                               \
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
     int32_t z_ = int32_t(ip[WORDS_##SOURCE + 1]);                                               \
-    ScriptValue* to_ = fp - 4 - z_;                                                             \
-    if (b_ && sp - 1 >= lowest && sp + 1 <= fp - 4 && z_ >= 0 && to_ > sp + 1 &&                \
+    ScriptValue* to_ = localSlot(fp, z_);                                                             \
+    if (b_ && sp - 1 >= lowest && sp + 1 <= operandLimit(fp) && z_ >= 0 && to_ > sp + 1 &&                \
         fastBinary<Op##NAME>(sp[1], *b_, &r_)) {                                                \
       putValue(to_, r_);                                                                        \
       sp++;                                                                                     \
@@ -568,12 +620,12 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto FIRST_##SOURCE;                                                                        \
   }
   // LOADLOCAL; SOURCE; OP; STORELOCAL
-#define DEFINE_LOCAL_PUSH_OPERATE_STORE(SOURCE, NAME)                                           \
+#define DEFINE_LocalPushOperateStore(SOURCE, NAME)                                           \
   FUSED_LABEL(LocalPushOperateStore, SOURCE, NAME) : {                                          \
     const ScriptValue* a_ = localSource(fp, sp, ip[0]);                                         \
     const ScriptValue* b_ = SOURCE_##SOURCE(2, sp - 1);                                         \
     int32_t z_ = int32_t(ip[WORDS_##SOURCE + 3]);                                               \
-    ScriptValue* to_ = fp - 4 - z_;                                                             \
+    ScriptValue* to_ = localSlot(fp, z_);                                                             \
     if (a_ && b_ && sp - 2 >= lowest && z_ >= 0 && to_ > sp && fastBinary<Op##NAME>(*a_, *b_, &r_)) { \
       putValue(to_, r_);                                                                        \
       ip += WORDS_##SOURCE + 4;                                                                 \
@@ -582,11 +634,11 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto L_OpLoadLocal;                                                                         \
   }
   // SOURCE; STORELOCAL
-#define DEFINE_PUSH_STORE(SOURCE, NAME)                                                         \
+#define DEFINE_PushStore(SOURCE, NAME)                                                         \
   FUSED_LABEL(PushStore, SOURCE, NAME) : {                                                      \
     const ScriptValue* b_ = SOURCE_##SOURCE(0, sp);                                             \
     int32_t z_ = int32_t(ip[WORDS_##SOURCE]);                                                   \
-    ScriptValue* to_ = fp - 4 - z_;                                                             \
+    ScriptValue* to_ = localSlot(fp, z_);                                                             \
     if (b_ && sp - 1 >= lowest && z_ >= 0 && to_ > sp) {                                        \
       putValue(to_, *b_);                                                                       \
       ip += WORDS_##SOURCE + 1;                                                                 \
@@ -595,9 +647,9 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     goto FIRST_##SOURCE;                                                                        \
   }
   // CMP; JFALSEB
-#define DEFINE_COMPARE_JUMP(SOURCE, NAME)                                                       \
-  L_F_CompareJump_##NAME : {                                                                    \
-    if (sp + 2 <= fp - 4 && fastBinary<Op##NAME>(sp[2], sp[1], &r_)) {                          \
+#define DEFINE_CompareJump(SOURCE, NAME)                                                       \
+  FUSED_LABEL(CompareJump, SOURCE, NAME) : {                                                    \
+    if (sp + 2 <= operandLimit(fp) && fastBinary<Op##NAME>(sp[2], sp[1], &r_)) {                          \
       sp += 2;                                                                                  \
       int32_t rel_ = int32_t(ip[1]);                                                            \
       ip += 2;                                                                                  \
@@ -605,6 +657,20 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEXT();                                                                                   \
     }                                                                                           \
     goto L_Op##NAME;                                                                            \
+  }
+  // DUP; JFALSEB or JTRUEB (NAME); POP: the value stays when the jump is taken, else it is popped.
+#define DEFINE_DupJump(SOURCE, NAME)                                                            \
+  FUSED_LABEL(DupJump, SOURCE, NAME) : {                                                        \
+    if (sp + 1 <= operandLimit(fp) && sp - 1 >= lowest) {                                       \
+      if ((uint32_t(sp[1].bits) == 0) == (Op##NAME == OpJFalseB)) {                             \
+        ip += 2 + int32_t(ip[1]);                                                               \
+      } else {                                                                                  \
+        sp++;                                                                                   \
+        ip += 3;                                                                                \
+      }                                                                                         \
+      NEXT();                                                                                   \
+    }                                                                                           \
+    goto L_OpDup;                                                                               \
   }
 #endif
 
@@ -618,18 +684,10 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #include "engine/opcode_list.h"
 #undef OPCODE_ENTRY
 #if VORLO_FUSION
-    FUSED_SOURCES(ENTRY_PUSH_OPERATE, FUSED_OPERATORS)
-    FUSED_SOURCES(ENTRY_LOCAL_PUSH_OPERATE, FUSED_OPERATORS)
-    FUSED_SOURCES(ENTRY_PUSH_COMPARE_JUMP, FUSED_COMPARES)
-    FUSED_SOURCES(ENTRY_LOCAL_PUSH_COMPARE_JUMP, FUSED_COMPARES)
-    FUSED_COMPARES(ENTRY_COMPARE_JUMP, _)
-    FUSED_SOURCES(ENTRY_PUSH_OPERATE_STORE, FUSED_OPERATORS)
-    FUSED_SOURCES(ENTRY_LOCAL_PUSH_OPERATE_STORE, FUSED_OPERATORS)
-    FUSED_SOURCES(ENTRY_PUSH_STORE, FUSED_ONE)
-    FUSED_SOURCES(ENTRY_LOCAL_PUSH_MULTIPLY_ADD, FUSED_ADDS)
-    FUSED_SOURCES(ENTRY_LOCAL_PUSH_COMPARE_AND, FUSED_COMPARES)
-    table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpAdd)] = &&L_F_DupJumpFalse;
-    table[kFusedBase + fusedIndex(kDupJump, kFromLocal, OpSub)] = &&L_F_DupJumpTrue;
+#define FUSED_ENTRY(F, S, N) table[kFusedBase + fusedIndex(k##F, kFrom##S, Op##N)] = &&FUSED_LABEL(F, S, N);
+#define FUSED_FORM(F, SOURCES, OPERATORS, ...) SOURCES(FUSED_ENTRY, F, OPERATORS)
+#include "engine/fused_instructions.inc"
+#undef FUSED_ENTRY
 #endif
     tableReady = true;
   }
@@ -746,7 +804,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     }
     OP(OpLoadLocal) : {
       int32_t j = int32_t(OPERAND());
-      ScriptValue* p = fp - 4 - j;
+      ScriptValue* p = localSlot(fp, j);
       if (j < 0 || p <= sp) BAD();
       PUSH(*p);
       PUSHED();
@@ -755,7 +813,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpStoreLocal) : {
       NEED(OpStoreLocal);
       int32_t j = int32_t(OPERAND());
-      ScriptValue* p = fp - 4 - j;
+      ScriptValue* p = localSlot(fp, j);
       if (j < 0 || p <= sp + 1) BAD();
       putValue(p, sp[1]);
       sp++;
@@ -813,7 +871,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
         for (int64_t k = c; k < b; k++) fp[k + 1 - d] = ScriptValue::undefined();
         fp -= d;
         sp -= d;
-        fp[-1] = ScriptValue::make(KindFrameInfo, uint64_t(c) | (uint64_t(d) << 32));
+        headerSlot(fp, kFrameInfoSlot) = ScriptValue::make(KindFrameInfo, uint64_t(c) | (uint64_t(d) << 32));
       }
       NEXT();
     }
@@ -881,7 +939,7 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
       NEED(OpReleaseLocal);
       SYNC();
       int32_t j = int32_t(OPERAND());
-      ScriptValue* p = fp - 4 - j;
+      ScriptValue* p = localSlot(fp, j);
       if (j < 0 || p <= sp + 1) badCode(vm);
       if (p->is(KindNative)) {
         releaseNativeData(p->asNative());
@@ -1333,15 +1391,15 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
     OP(OpReturn) : {
       NEED(OpReturn);
       ScriptValue value = loadValue(sp[1]);
-      if (fp[0].bits == 0) {
+      if (isOutermostFrame(fp)) {
         SYNC();
         vm->result = value;
         return;
       }
-      uint64_t info = fp[-1].bits;
+      uint64_t info = headerSlot(fp, kFrameInfoSlot).bits;
       uint32_t count = uint32_t(info), padded = uint32_t(info >> 32);
-      auto* callerFp = static_cast<ScriptValue*>(fp[0].asPointer());
-      auto* returnIp = static_cast<const uint32_t*>(fp[-3].asPointer());
+      ScriptValue* callerFp = callerOf(fp);
+      auto* returnIp = static_cast<const uint32_t*>(headerSlot(fp, kFrameReturnSlot).asPointer());
       ScriptValue* home = fp + padded;
       if (padded) std::memmove(home + 1, fp + 1, size_t(count) * sizeof(ScriptValue));
       putValue(home, value);
@@ -1365,41 +1423,10 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #if VORLO_FUSION
     // --- fused instructions (see scanForFusion) ---
     L_PushSmall : PUSH(ScriptValue::integer((*pc >> kSmallShift) & 3)); PUSHED(); NEXT();
-    FUSED_SOURCES(DEFINE_PUSH_OPERATE, FUSED_OPERATORS)
-    FUSED_SOURCES(DEFINE_LOCAL_PUSH_OPERATE, FUSED_OPERATORS)
-    FUSED_SOURCES(DEFINE_PUSH_COMPARE_JUMP, FUSED_COMPARES)
-    FUSED_SOURCES(DEFINE_LOCAL_PUSH_COMPARE_JUMP, FUSED_COMPARES)
-    FUSED_COMPARES(DEFINE_COMPARE_JUMP, _)
-    FUSED_SOURCES(DEFINE_PUSH_OPERATE_STORE, FUSED_OPERATORS)
-    FUSED_SOURCES(DEFINE_LOCAL_PUSH_OPERATE_STORE, FUSED_OPERATORS)
-    FUSED_SOURCES(DEFINE_PUSH_STORE, FUSED_ONE)
-    FUSED_SOURCES(DEFINE_LOCAL_PUSH_MULTIPLY_ADD, FUSED_ADDS)
-    FUSED_SOURCES(DEFINE_LOCAL_PUSH_COMPARE_AND, FUSED_COMPARES)
-    // DUP; JFALSEB (JTRUEB); POP: the value stays when the jump is taken, else it is popped.
-    L_F_DupJumpFalse : {
-      if (sp + 1 <= fp - 4 && sp - 1 >= lowest) {
-        if (uint32_t(sp[1].bits) == 0) {
-          ip += 2 + int32_t(ip[1]);
-        } else {
-          sp++;
-          ip += 3;
-        }
-        NEXT();
-      }
-      goto L_OpDup;
-    }
-    L_F_DupJumpTrue : {
-      if (sp + 1 <= fp - 4 && sp - 1 >= lowest) {
-        if (uint32_t(sp[1].bits) != 0) {
-          ip += 2 + int32_t(ip[1]);
-        } else {
-          sp++;
-          ip += 3;
-        }
-        NEXT();
-      }
-      goto L_OpDup;
-    }
+#define FUSED_DEFINE(F, S, N) DEFINE_##F(S, N)
+#define FUSED_FORM(F, SOURCES, OPERATORS, ...) SOURCES(FUSED_DEFINE, F, OPERATORS)
+#include "engine/fused_instructions.inc"
+#undef FUSED_DEFINE
 #endif
 #if VORLO_COMPUTED_GOTO
   }
@@ -1420,9 +1447,6 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef ENTER
 #undef MAYBE_COLLECT
 #if VORLO_FUSION
-#undef FUSED_OPERATORS
-#undef FUSED_COMPARES
-#undef FUSED_SOURCES
 #undef SOURCE_Local
 #undef SOURCE_Const
 #undef SOURCE_Slot
@@ -1436,29 +1460,17 @@ void execute(ScriptVM* vm, Registers& r, size_t frameBase) {
 #undef FIRST_Slot
 #undef FIRST_Small
 #undef FUSED_LABEL
-#undef FUSED_ENTRY
-#undef ENTRY_PUSH_OPERATE
-#undef ENTRY_LOCAL_PUSH_OPERATE
-#undef ENTRY_PUSH_COMPARE_JUMP
-#undef ENTRY_LOCAL_PUSH_COMPARE_JUMP
-#undef ENTRY_COMPARE_JUMP
-#undef DEFINE_PUSH_OPERATE
-#undef DEFINE_LOCAL_PUSH_OPERATE
-#undef DEFINE_PUSH_COMPARE_JUMP
-#undef DEFINE_LOCAL_PUSH_COMPARE_JUMP
-#undef DEFINE_COMPARE_JUMP
-#undef FUSED_ONE
-#undef FUSED_ADDS
-#undef ENTRY_LOCAL_PUSH_MULTIPLY_ADD
-#undef ENTRY_LOCAL_PUSH_COMPARE_AND
-#undef DEFINE_LOCAL_PUSH_MULTIPLY_ADD
-#undef DEFINE_LOCAL_PUSH_COMPARE_AND
-#undef ENTRY_PUSH_OPERATE_STORE
-#undef ENTRY_LOCAL_PUSH_OPERATE_STORE
-#undef ENTRY_PUSH_STORE
-#undef DEFINE_PUSH_OPERATE_STORE
-#undef DEFINE_LOCAL_PUSH_OPERATE_STORE
-#undef DEFINE_PUSH_STORE
+#undef DEFINE_PushOperate
+#undef DEFINE_LocalPushOperate
+#undef DEFINE_LocalPushMultiplyAdd
+#undef DEFINE_LocalPushCompareAnd
+#undef DEFINE_PushCompareJump
+#undef DEFINE_LocalPushCompareJump
+#undef DEFINE_PushOperateStore
+#undef DEFINE_LocalPushOperateStore
+#undef DEFINE_PushStore
+#undef DEFINE_CompareJump
+#undef DEFINE_DupJump
 #endif
 #undef OP
 #undef OP_BAD
@@ -1490,6 +1502,11 @@ void formatFailure(ScriptVM* vm, const char* what) {
 
 }  // namespace
 
+const char* fusedInstructionName(uint32_t word) {
+  uint32_t op = word & kDispatchMask;
+  return op >= kFusedBase && op - kFusedBase < kFusedNames.size() ? kFusedNames[op - kFusedBase] : nullptr;
+}
+
 void collectionPoint(ScriptVM* vm) {
   if (!collectionDue(vm)) return;
   collectGarbage(vm);
@@ -1505,7 +1522,8 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
   ScriptValue* entrySp = vm->stackPointer;
   size_t codeBase = exec.runningCode.size();
   size_t frameBase = exec.errorFrames.size();
-  if (entrySp - ptrdiff_t(n) - 6 - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
+  // The base slot, the n slots, `this` and the header.
+  if (entrySp - ptrdiff_t(n) - 2 - kFrameHeaderSlots - vm->stack + 1 < kMinFreeSlots) stackOverflow(vm);
 
   ScriptValue* sp = entrySp;
   // The run's base slot. The code is kept reachable by the list of running code, which the collector
@@ -1515,11 +1533,8 @@ void runFunction(ScriptVM* vm, const ScriptValue* thisValue, CompiledFunction* c
   for (uint32_t i = n; i-- > 0;) *sp-- = slots[i];
   *sp-- = thisValue ? *thisValue : ScriptValue::null();
   ScriptValue* fp = sp;
-  fp[0] = frameLink(nullptr);
-  fp[-1] = ScriptValue::make(KindFrameInfo, 0);
-  fp[-2] = frameLink(nullptr);
-  fp[-3] = frameLink(nullptr);
-  Registers r{code->code, fp - 4, fp, entrySp};
+  writeFrameHeader(fp, nullptr, nullptr);
+  Registers r{code->code, operandLimit(fp), fp, entrySp};
   vm->stackPointer = r.sp;
 
   auto leave = [&] {
