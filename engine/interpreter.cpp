@@ -96,13 +96,22 @@ VORLO_INLINE ScriptValue* slotLimit(ScriptValue* fp, ScriptValue* ceiling) {
 // Stack values move as two 8-byte words. A result is often written field by field; a 16-byte load of
 // it by the next instruction could not take the data from the pending stores and would wait for them
 // to reach the cache. Word-sized reads and writes keep every value in flight.
-#if defined(__GNUC__)
+//
+// GCC is told, by an empty asm statement, to keep the two words in general registers (never one
+// vector move). Clang does not get that statement: clang 14 miscompiles it in the interpreter loop
+// at -O2 and above (in a fused instruction's integer path the two register operands came out
+// swapped, so the kind word received the payload: `i++` on a global gave undefined, a 3000-iteration
+// loop crashed, arguments.length was wrong). Clang writes the words with memcpy.
+#if defined(__GNUC__) && !defined(__clang__)
+#define VORLO_REGISTER_WORDS 1
 using ValueWord = uint64_t __attribute__((may_alias));
+#else
+#define VORLO_REGISTER_WORDS 0
 #endif
 VORLO_INLINE void putValue(ScriptValue* to, ScriptValue v) {
   // Built from the fields, so that a result made in registers never goes through memory.
   uint64_t head = uint64_t(v.kind) | uint64_t(v.reserved) << 32, bits = v.bits;
-#if defined(__GNUC__)
+#if VORLO_REGISTER_WORDS
   asm("" : "+r"(head), "+r"(bits));  // two general registers, never one vector move
   ValueWord* words = reinterpret_cast<ValueWord*>(to);
   words[0] = head;
@@ -112,6 +121,7 @@ VORLO_INLINE void putValue(ScriptValue* to, ScriptValue v) {
   std::memcpy(reinterpret_cast<char*>(to) + sizeof head, &bits, sizeof bits);
 #endif
 }
+#undef VORLO_REGISTER_WORDS
 static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, bits) == 8);
 VORLO_INLINE ScriptValue loadValue(const ScriptValue& v) {
   ScriptValue copy;
