@@ -6,6 +6,7 @@
 
 #include "player/swf/jpeg_decoder.h"
 #include "player/swf/png_decoder.h"
+#include "util/gif/gif_reader.h"
 #include "player/swf/read_context.h"
 #include "player/swf/tag_codes.h"
 
@@ -148,7 +149,30 @@ void readLossless(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
   ctx.define(id, std::move(bm), code);
 }
 
-bool isGif(std::span<const uint8_t> d) { return d.size() >= 6 && d[0] == 'G' && d[1] == 'I' && d[2] == 'F'; }
+// GIF data in a JPEG tag (Flash 8 took GIF files there): the first image, its transparency kept.
+void readGif(ReadContext& ctx, uint16_t code, uint16_t id, std::span<const uint8_t> image) {
+  gif::Image picture;
+  std::string problem;
+  gif::Status status = gif::decode(image, ReadLimits::kMaxBitmapSide, ReadLimits::kMaxBitmapPixels, picture, problem);
+  if (status == gif::Status::TooLarge) {
+    withinCap(ctx, code, id, picture.width, picture.height);
+    return;
+  }
+  if (status == gif::Status::Failed) return ctx.warn(where(code, id) + ": " + problem + ": left out");
+  if (status == gif::Status::Partial) ctx.warn(where(code, id) + ": " + problem + ": the image is incomplete");
+  size_t n = size_t(picture.width) * size_t(picture.height);
+  if (!ctx.charge(n * 4, "bitmaps")) return;
+  Bitmap bm;
+  bm.width = picture.width;
+  bm.height = picture.height;
+  bm.pixels.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t* p = &picture.rgba[i * 4];
+    bm.pixels[i] = premultiply(p[0], p[1], p[2], p[3]);
+  }
+  finish(bm);
+  ctx.define(id, std::move(bm), code);
+}
 
 void readJpeg(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
   uint32_t alphaOffset = 0;
@@ -162,7 +186,7 @@ void readJpeg(ReadContext& ctx, uint16_t code, uint16_t id, SwfReader& r) {
     alpha = image.subspan(alphaOffset);
     image = image.first(alphaOffset);
   }
-  if (isGif(image)) return ctx.warn(where(code, id) + " holds a GIF image, which is not decoded: left out");
+  if (gif::isGif(image)) return readGif(ctx, code, id, image);
   if (isPng(image)) {
     Bitmap bm;
     std::string problem;

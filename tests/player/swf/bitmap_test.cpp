@@ -155,5 +155,23 @@ TEST(BitmapReader, PngImagesInJpegTags) {
   EXPECT_NE(bad->warnings[0].find("9000 x 1 pixels, beyond the limit"), std::string::npos) << bad->warnings[0];
 }
 
+TEST(BitmapReader, GifImagesInJpegTags) {
+  // 4x4, transparent but for two orange pixels at 0,0 and 3,3 (written by ImageMagick).
+  const std::string gif = "47494638396104000400f00000ff800000000021f90401000001002c0000000004000400000204448e9950003b";
+  auto m = readClean("movie\nraw 21 0100 " + gif + "\n");
+  ASSERT_TRUE(m);
+  const Bitmap& b = character<Bitmap>(*m, 1);
+  ASSERT_EQ(b.width, 4);
+  ASSERT_EQ(b.pixels.size(), 16u);
+  EXPECT_EQ(b.pixels[0], argb(255, 255, 128, 0));
+  EXPECT_EQ(b.pixels[15], argb(255, 255, 128, 0));
+  EXPECT_EQ(b.pixels[1], 0u);
+  EXPECT_FALSE(b.opaque);
+  // Cut short inside its picture data: a warning, and the picture is incomplete or left out.
+  auto cut = read(assemble("movie\nraw 21 0200 " + gif.substr(0, gif.size() - 12) + "\n"));
+  ASSERT_TRUE(cut);
+  EXPECT_NE(warningsOf(*cut).find("GIF picture data ends early"), std::string::npos) << warningsOf(*cut);
+}
+
 }  // namespace
 }  // namespace vorlo::player::testing
