@@ -28,36 +28,84 @@ function(vorlo_add_gtest name)
   endif()
 endfunction()
 
+# The compile and link options of everything that the fuzz targets run.
+set(VORLO_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+
+# vorlo_fuzz_library(lib): the instrumented twin of a project library, lib_fuzz: lib's sources compiled
+# once more with VORLO_FUZZ_FLAGS (so that the code under test carries the coverage instrumentation),
+# with lib's compile settings, and linked with the twins of the project libraries lib links (other
+# libraries as they are). Made once, shared by every fuzz target that takes lib.
+function(vorlo_fuzz_library lib)
+  if(TARGET ${lib}_fuzz)
+    return()
+  endif()
+  get_target_property(dir ${lib} SOURCE_DIR)
+  get_target_property(lib_sources ${lib} SOURCES)
+  set(sources)
+  foreach(src ${lib_sources})
+    cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${dir})
+    list(APPEND sources ${src})
+  endforeach()
+  list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  add_library(${lib}_fuzz STATIC EXCLUDE_FROM_ALL ${sources})
+  foreach(property INCLUDE_DIRECTORIES COMPILE_DEFINITIONS COMPILE_OPTIONS)
+    set_property(TARGET ${lib}_fuzz PROPERTY ${property} $<TARGET_PROPERTY:${lib},${property}>)
+    set_property(TARGET ${lib}_fuzz PROPERTY INTERFACE_${property} $<TARGET_PROPERTY:${lib},INTERFACE_${property}>)
+  endforeach()
+  target_compile_options(${lib}_fuzz PRIVATE ${VORLO_FUZZ_FLAGS})
+  get_target_property(deps ${lib} LINK_LIBRARIES)
+  if(deps)
+    vorlo_fuzz_links(links ${deps})
+    target_link_libraries(${lib}_fuzz PUBLIC ${links})
+  endif()
+endfunction()
+
+# vorlo_fuzz_links(out lib...): the libraries to link in place of these: a project library's twin,
+# anything else (system and imported libraries) as it is.
+function(vorlo_fuzz_links out)
+  set(result)
+  foreach(lib ${ARGN})
+    set(twin OFF)
+    if(TARGET ${lib})
+      get_target_property(type ${lib} TYPE)
+      get_target_property(imported ${lib} IMPORTED)
+      if(type STREQUAL "STATIC_LIBRARY" AND NOT imported)
+        set(twin ON)
+      endif()
+    endif()
+    if(twin)
+      vorlo_fuzz_library(${lib})
+      list(APPEND result ${lib}_fuzz)
+    else()
+      list(APPEND result ${lib})
+    endif()
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
 # vorlo_add_fuzzer(name SOURCES fuzz.cpp ... FROM lib ... [LIBS lib ...] [DEFINITIONS def ...])
-# A libFuzzer target (clang, host build, VORLO_FUZZ=ON; otherwise nothing). The sources of the FROM
-# libraries are compiled into it, so that the code under test carries the coverage instrumentation;
-# LIBS are linked as they are (third-party libraries).
+# A libFuzzer target (clang, host build, VORLO_FUZZ=ON; otherwise nothing) over the FROM libraries.
+# It links their instrumented twins (vorlo_fuzz_library), shared with the other targets, so each
+# source is compiled once for all of them; LIBS are linked too, a project library's twin in its
+# place. DEFINITIONS apply to the target's own sources.
 function(vorlo_add_fuzzer name)
   if(NOT (VORLO_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND NOT VORLO_WINDOWS))
     return()
   endif()
   cmake_parse_arguments(F "" "" "SOURCES;FROM;LIBS;DEFINITIONS" ${ARGN})
-  set(sources ${F_SOURCES})
-  foreach(lib ${F_FROM})
-    get_target_property(dir ${lib} SOURCE_DIR)
-    get_target_property(lib_sources ${lib} SOURCES)
-    foreach(src ${lib_sources})
-      cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${dir})
-      list(APPEND sources ${src})
-    endforeach()
-  endforeach()
-  list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
-  add_executable(${name} ${sources})
+  add_executable(${name} ${F_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE ${F_DEFINITIONS})
-  target_link_libraries(${name} PRIVATE ${F_LIBS})
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+  vorlo_fuzz_links(links ${F_FROM} ${F_LIBS})
+  target_link_libraries(${name} PRIVATE ${links})
+  target_compile_options(${name} PRIVATE ${VORLO_FUZZ_FLAGS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
 endfunction()
 
 # vorlo_script_test(name SCRIPT file.vos EXPECTED file.out [EXIT n] [STDERR regex] [SWITCHES ...]
 #                   [ENV VAR=value ...])
 # Runs the script with `vorlo run` (through Wine for the Windows builds) and compares what it prints.
+# Label "script" (scripts/fuzz runs these on the clang build).
 set(VORLO_RUN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/run_script.cmake)
 function(vorlo_script_test name)
   cmake_parse_arguments(arg "" "SCRIPT;EXPECTED;EXIT;STDERR" "SWITCHES;ENV" ${ARGN})
@@ -83,6 +131,7 @@ function(vorlo_script_test name)
     list(APPEND defs "-DENVIRONMENT=${environment}")
   endif()
   add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} ${defs} -P ${VORLO_RUN_SCRIPT})
+  set_tests_properties(${name} PROPERTIES LABELS script)
 endfunction()
 
 # Every scripts/NAME.vos of the calling folder against scripts/NAME.out, as test PREFIX_NAME.

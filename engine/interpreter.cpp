@@ -21,6 +21,7 @@
 #include "engine/opcodes.h"
 #include "engine/operators.h"
 #include "engine/properties.h"
+#include "engine/sanitizer.h"
 #include "engine/string.h"
 #include "engine/symbols.h"
 #include "engine/tables.h"
@@ -35,7 +36,7 @@
 // The loop's helpers must be inlined into it whatever its size. Address-sanitized builds leave out
 // the fused instructions and the forced inlining: each inlined copy's temporaries would get a guarded
 // slot of the loop's frame, and nested runs would exhaust the native stack.
-#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && !defined(VORLO_ADDRESS_SANITIZER)
 #define VORLO_INLINE inline __attribute__((always_inline))
 #define VORLO_FUSION 1
 #else

@@ -8,6 +8,7 @@
 #pragma once
 #include <cmath>
 
+#include "engine/sanitizer.h"
 #include "engine/value.h"
 
 namespace vorlo {
@@ -15,7 +16,7 @@ namespace vorlo {
 // --- the number cores: operands that are already integers or floats need no conversion ---
 // The interpreter takes these inline; the operator functions below use the same ones, so both give
 // the same results.
-#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && !defined(VORLO_ADDRESS_SANITIZER)
 #define VORLO_NUMBER_CORE inline __attribute__((always_inline))
 #else
 #define VORLO_NUMBER_CORE inline
