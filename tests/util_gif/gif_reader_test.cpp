@@ -70,7 +70,9 @@ TEST(GifReader, DamagedAndHostilePicturesAreRefusedOrPartial) {
   for (size_t n = 0; n < big.size(); n += 97) {
     std::vector<uint8_t> part(big.begin(), big.begin() + std::ptrdiff_t(n));
     problem.clear();
-    if (decode(part, 8191, 1u << 24, image, problem) != Status::Ok) EXPECT_FALSE(problem.empty()) << n;
+    if (decode(part, 8191, 1u << 24, image, problem) != Status::Ok) {
+      EXPECT_FALSE(problem.empty()) << n;
+    }
   }
   for (size_t k = 13; k < big.size(); k += 131) {
     std::vector<uint8_t> bad = big;

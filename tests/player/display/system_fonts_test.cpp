@@ -52,7 +52,9 @@ TEST(SystemFonts, ManyFaceNamesStayBounded) {
   for (int i = 0; i < 200; ++i) {
     const Font* f = fonts.find("Face " + std::to_string(i), false, false);
     ASSERT_NE(f, nullptr);
-    if (i > 100) EXPECT_EQ(f, fallback) << "faces beyond the bound use the sans-serif face";
+    if (i > 100) {
+      EXPECT_EQ(f, fallback) << "faces beyond the bound use the sans-serif face";
+    }
   }
 }
 
