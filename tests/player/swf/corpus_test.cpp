@@ -1,5 +1,7 @@
 // Every real movie in the project's copies of the conformance corpus (tests/player/visual/cases and
-// tests/player/avm1/cases, with their license) and every fuzz seed reads without a warning.
+// tests/player/avm1/cases, with their license) and every fuzz seed reads without a warning, except
+// the fuzz seeds that are the fuzzer's findings ("finding-*.swf"): those are damaged on purpose and
+// only must read.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,7 +27,10 @@ TEST(CorpusMovies, ReadWithoutWarnings) {
     std::string error;
     auto m = readMovie(bytes, &error);
     ASSERT_TRUE(m) << error;
-    EXPECT_TRUE(m->warnings.empty()) << warningsOf(*m);
+    bool finding = path.filename().string().rfind("finding-", 0) == 0;
+    if (!finding) {
+      EXPECT_TRUE(m->warnings.empty()) << warningsOf(*m);
+    }
     EXPECT_GE(m->header.version, 1);
     EXPECT_FALSE(m->timeline.frames.empty());
   }
