@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "player/display/edit_text.h"
+#include "util/text.h"
 
 namespace vorlo::player {
 
@@ -94,30 +95,6 @@ std::string ascii(std::u16string_view s) {
   return out;
 }
 
-std::string utf8(std::u16string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t cp = s[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-    if (cp < 0x80) {
-      out += char(cp);
-    } else if (cp < 0x800) {
-      out += char(0xC0 | (cp >> 6));
-      out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += char(0xE0 | (cp >> 12));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
-    } else {
-      out += char(0xF0 | (cp >> 18));
-      out += char(0x80 | ((cp >> 12) & 0x3F));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
 
 std::u16string utf16(const std::string& s) {
   std::u16string out;
@@ -273,15 +250,15 @@ RichText parseFieldHtml(const std::u16string& html, const TextFormat& base, bool
       if (name == "u") f.underline = true;
       if (name == "li") f.bullet = true;
       if (name == "a") {
-        f.url = utf8(attribute(tag, "href").value_or(u""));
-        f.target = utf8(attribute(tag, "target").value_or(u""));
+        f.url = utf16ToUtf8(attribute(tag, "href").value_or(u""));
+        f.target = utf16ToUtf8(attribute(tag, "target").value_or(u""));
       }
       if (name == "p") {
         if (auto a = attribute(tag, "align"))
           if (auto al = alignFromName(ascii(*a))) f.align = *al;
       }
       if (name == "font") {
-        if (auto face = attribute(tag, "face")) f.font = utf8(*face);
+        if (auto face = attribute(tag, "face")) f.font = utf16ToUtf8(*face);
         if (auto size = attribute(tag, "size")) {
           std::string s = ascii(*size);
           if (!s.empty()) {
