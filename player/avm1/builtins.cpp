@@ -1156,6 +1156,7 @@ void Vm::installBuiltins() {
   defineOwn(global_, "Infinity", Value(std::numeric_limits<double>::infinity()), kDontEnum);
   installText(*this, global_);
   installFilters(*this, global_);
+  installNativeTables(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

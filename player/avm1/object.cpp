@@ -339,22 +339,24 @@ bool Vm::remove(Object* o, const std::string& name) {
 }
 
 std::vector<std::string> Vm::enumerate(Object* o) {
-  std::vector<std::string> out;
+  // The reference player pushes the names of the object and then of each prototype, each in
+  // creation order, and for..in takes them off the top: the newest names of the last prototype
+  // come first. Names hidden from this version are listed too, as the reference player lists them.
+  std::vector<std::string> pushed;
   std::unordered_set<std::string> seen;
   int depth = 0;
   for (Object* cur = o; cur && depth < kMaxProtoDepth; cur = cur->proto, ++depth) {
+    for (const Property& p : cur->props) {
+      if (!seen.insert(key(p.name)).second) continue;
+      if (p.flags & kDontEnum) continue;
+      pushed.push_back(p.name);
+    }
     std::vector<std::string> special;
     cur->specialKeys(*this, special);
-    for (auto it = special.rbegin(); it != special.rend(); ++it)
-      if (seen.insert(key(*it)).second) out.push_back(*it);
-    for (auto it = cur->props.rbegin(); it != cur->props.rend(); ++it) {
-      std::string k = key(it->name);
-      if (!seen.insert(k).second) continue;
-      if (it->flags & kDontEnum || it->minVersion > version) continue;
-      out.push_back(it->name);
-    }
+    for (const std::string& name : special)
+      if (seen.insert(key(name)).second) pushed.push_back(name);
   }
-  return out;
+  return std::vector<std::string>(pushed.rbegin(), pushed.rend());
 }
 
 // ---- Conversions ----
