@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "player/avm1/geom.h"
 #include "player/avm1/natives.h"
 #include "player/avm1/text.h"
 #include "player/avm1/vm.h"
@@ -1156,6 +1157,8 @@ void Vm::installBuiltins() {
   defineOwn(global_, "Infinity", Value(std::numeric_limits<double>::infinity()), kDontEnum);
   installText(*this, global_);
   installFilters(*this, global_);
+  installGeom(*this, global_);
+  installBitmapData(*this, global_);
   installNativeTables(*this, global_);
 }
 
