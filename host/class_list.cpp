@@ -1,5 +1,7 @@
 #include "host/class_list.h"
 
+#include "host/streams/file_stream.h"
+#include "host/streams/string_stream.h"
 #include "stdlib/builtins.h"
 #include "stdlib/date.h"
 #include "stdlib/globals.h"
@@ -24,6 +26,8 @@ using Registration = void (*)(ScriptVM* vm);
 constexpr Registration kRegistrations[] = {
     registerGlobals,
     registerDate,
+    registerFileStream,       // Stream, FileStream
+    registerStringStream,
     registerLanguageClasses,  // Math to Object
     registerUriFunctions,
 };
