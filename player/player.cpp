@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/input_api.h"
 #include "player/avm1/text_api.h"
 #include "player/avm1/vm.h"
 #include "player/display/edit_text.h"
@@ -52,6 +53,10 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
     if (fsCommandHandler_) fsCommandHandler_(command, args);
   };
   vm_->onWarning = [this](const std::string& text) { stage_.warn(text); };
+  vm_->onExternalCall = externalCallHandler_;
+  avm1::installInput(*vm_, vm_->global());
+  stage_.input = InputState{};
+  pointer_ = PointerState{};
   vm_->clock = [this] { return elapsedMillis(); };
   vm_->resetBudget();
   root_->enterFirstFrame();
@@ -110,8 +115,9 @@ std::vector<avm1::ClipObject::ClipEvent> readClipActions(const std::vector<uint8
     pos += 4;
     if (size > bytes.size() - pos) break;
     size_t start = pos;
-    if (flags & 0x20000) ++start;  // key press: the key code comes first
-    out.push_back({flags, avm1::Code{block, uint32_t(std::min(start, pos + size)), uint32_t(pos + size)}});
+    uint8_t keyCode = 0;
+    if ((flags & 0x20000) && size > 0) keyCode = bytes[start++];  // key press: the key code comes first
+    out.push_back({flags, avm1::Code{block, uint32_t(std::min(start, pos + size)), uint32_t(pos + size)}, keyCode});
     pos += size;
   }
   return out;
@@ -205,6 +211,15 @@ void Player::advance() {
     runScripts();
     vm_->runTimers(elapsedMillis());
     runScripts();
+    // The stage moved under a pointer that stood still: buttons roll over and out all the same.
+    if (pointer_.inView) {
+      try {
+        updateHover();
+      } catch (avm1::ScriptAbort& abort) {
+        vm_->warn(abort.reason);
+      }
+      runScripts();
+    }
     avm1::showBoundVariables(*vm_);
     vm_->collectGarbage();
   }
@@ -240,6 +255,7 @@ Matrix Player::stageMatrix(int width, int height, ScaleMode scale) const {
 }
 
 void Player::render(Surface& target, ScaleMode scale, Quality quality) {
+  setViewport(target.width, target.height, scale);
   Rgba bg = stage_.background;
   target.clear(0xFF000000u | uint32_t(bg.r) << 16 | uint32_t(bg.g) << 8 | bg.b);
   if (!root_) return;

@@ -8,6 +8,7 @@
 #include "player/avm1/text.h"
 #include "player/avm1/text_api.h"
 #include "player/avm1/vm.h"
+#include "player/display/hit_test.h"
 
 namespace vorlo::player::avm1 {
 
@@ -262,7 +263,13 @@ Value Vm::getClipProperty(ClipObject& c, int index) {
     case 18: return Value(soundBufferTime);
     case 19: return Value(highQuality == 0 ? "LOW" : highQuality == 2 ? "BEST" : highQuality == 3 ? "MEDIUM" : "HIGH");
     case 20:
-    case 21: return Value(0.0);
+    case 21: {
+      // The pointer in the clip's own space.
+      Matrix toRoot, fromRoot;
+      if (!matrixToRoot(root_, *d, toRoot) || !toRoot.invert(fromRoot)) return Value(0.0);
+      Point p = fromRoot.apply(stage_.input.mouse);
+      return Value((index == 20 ? p.x : p.y) / 20);
+    }
   }
   return {};
 }

@@ -3,6 +3,7 @@
 // one and broadcast onSetFocus(old, new) to Selection's listeners.
 #include <cmath>
 
+#include "player/avm1/input_api.h"
 #include "player/avm1/text_api.h"
 
 namespace vorlo::player::avm1 {
@@ -112,5 +113,7 @@ void installSelection(Vm& vm, Object* global) {
   textMethod(vm, s, "getCaretIndex", getCaretIndex);
   textMethod(vm, s, "setSelection", setSelection);
 }
+
+void focusObject(Vm& vm, ClipObject* to) { changeFocus(vm, to); }
 
 }  // namespace vorlo::player::avm1

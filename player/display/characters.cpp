@@ -1,6 +1,7 @@
 #include "player/display/characters.h"
 
 #include "player/display/edit_text.h"
+#include "player/display/hit_test.h"
 #include "player/display/painter.h"
 
 namespace vorlo::player {
@@ -15,6 +16,13 @@ void MorphObject::ratioChanged() {
   if (currentRatio_ == ratio) return;
   currentRatio_ = ratio;
   current_ = morphShapeAt(morph_, ratio / 65535.0);
+}
+
+bool ShapeObject::ownHit(Point local) const { return shapeHits(shape_, local); }
+bool MorphObject::ownHit(Point local) const { return shapeHits(current_, local); }
+bool StaticTextObject::ownHit(Point local) const {
+  Rect r = ownBounds();
+  return !r.empty() && local.x >= r.xMin && local.x <= r.xMax && local.y >= r.yMin && local.y <= r.yMax;
 }
 
 void MorphObject::paint(Painter& painter) const { painter.fillShape(current_, painter.toPixels()); }
@@ -58,6 +66,15 @@ void ButtonObject::setState(uint8_t state) {
     children_[r.depth] = std::move(child);
     if (auto* clip = dynamic_cast<MovieClip*>(raw)) clip->enterFirstFrame();
   }
+}
+
+bool ButtonObject::hitAreaContains(Point local) const {
+  for (const ButtonRecord& r : button_.records) {
+    if (!(r.states & kButtonHitTest)) continue;
+    Matrix inv;
+    if (r.matrix.invert(inv) && characterHits(*stage_.movie, r.characterId, inv.apply(local))) return true;
+  }
+  return false;
 }
 
 void ButtonObject::advance() {

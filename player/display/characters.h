@@ -9,6 +9,7 @@ class ShapeObject : public DisplayObject {
   ShapeObject(uint16_t id, const Shape& shape) : DisplayObject(id), shape_(shape) {}
   void paint(Painter& painter) const override;
   Rect ownBounds() const override { return shape_.bounds; }
+  bool ownHit(Point local) const override;
 
  private:
   const Shape& shape_;
@@ -19,6 +20,7 @@ class MorphObject : public DisplayObject {
   MorphObject(uint16_t id, const MorphShape& morph);
   void paint(Painter& painter) const override;
   Rect ownBounds() const override { return current_.bounds; }
+  bool ownHit(Point local) const override;
   void ratioChanged() override;
 
  private:
@@ -33,13 +35,15 @@ class StaticTextObject : public DisplayObject {
       : DisplayObject(id), text_(text), movie_(movie) {}
   void paint(Painter& painter) const override;
   Rect ownBounds() const override { return text_.matrix.apply(text_.bounds); }
+  bool ownHit(Point local) const override;
 
  private:
   const StaticText& text_;
   const Movie& movie_;
 };
 
-// A button shows the children of its current state; without a mouse it stays up.
+// A button shows the children of its current state (up until the pointer comes); the records of
+// its hit-test state, never shown, say where the pointer reaches it.
 class ButtonObject : public DisplayObject {
  public:
   ButtonObject(StageContext& stage, uint16_t id, const Button& button, int nesting);
@@ -48,6 +52,9 @@ class ButtonObject : public DisplayObject {
   // Shows the state (kButtonUp, kButtonOver or kButtonDown).
   void setState(uint8_t state);
   uint8_t state() const { return state_; }
+  // `local` in the button's own space.
+  bool hitAreaContains(Point local) const;
+  const Button& definition() const { return button_; }
 
  private:
   StageContext& stage_;

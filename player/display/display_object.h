@@ -68,6 +68,8 @@ class DisplayObject {
   virtual void paint(Painter& painter) const {}
   // The object's own bounds without its children, in its own space (twips).
   virtual Rect ownBounds() const { return {}; }
+  // Whether what the object itself draws covers `local` (its own space, twips).
+  virtual bool ownHit(Point local) const { return false; }
   // One frame of time: timelines move on. Objects without a timeline ignore it.
   virtual void advance() {}
   // A placement changed the ratio (morph shapes follow it).

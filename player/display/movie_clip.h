@@ -5,6 +5,7 @@
 #include <string>
 
 #include "player/display/display_object.h"
+#include "player/display/input_state.h"
 
 namespace vorlo::player {
 
@@ -54,6 +55,7 @@ struct StageContext {
   Rgba background{255, 255, 255, 255};
   std::vector<std::string> warnings;
   std::function<void(MovieClip& clip, const RawTag& tag)> onTag;  // may be empty
+  InputState input;
   // Refuses runaway structures: timelines nested deeper than this are not instantiated.
   static constexpr int kMaxNesting = 64;
   void warn(std::string text);
