@@ -1,5 +1,6 @@
 #include "host/class_list.h"
 
+#include "host/files/folder.h"
 #include "host/streams/file_stream.h"
 #include "host/streams/string_stream.h"
 #include "stdlib/builtins.h"
@@ -26,6 +27,8 @@ using Registration = void (*)(ScriptVM* vm);
 constexpr Registration kRegistrations[] = {
     registerGlobals,
     registerDate,
+    registerFolder,           // Folder, File
+    registerDrive,
     registerFileStream,       // Stream, FileStream
     registerStringStream,
     registerLanguageClasses,  // Math to Object
