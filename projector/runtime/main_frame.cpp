@@ -9,6 +9,15 @@ LRESULT MainFrame::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
       // the trace file, the tray icon and the player control are released here as they arrive.
       DestroyWindow(hwnd());
       return 0;
+    case WM_SIZE: {
+      // The control fills the client area.
+      RECT rc{0, 0, LOWORD(lp), HIWORD(lp)};
+      if (flash.site().active()) flash.site().move(rc);
+      return 0;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wp) == 0 && flash.flashCommand(LOWORD(wp))) return 0;
+      return defaultProc(msg, wp, lp);
     case WM_ERASEBKGND: {
       // Until the player control covers the client area, the frame shows an empty workspace.
       RECT rc;
@@ -17,6 +26,7 @@ LRESULT MainFrame::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 1;
     }
     case WM_DESTROY:
+      flash.destroy();
       PostQuitMessage(0);
       return 0;
     default:

@@ -1,13 +1,14 @@
-// The projector's main window. It hosts the movie player control and the status bar once those exist;
-// for now it is a plain frame that closes cleanly.
+// The projector's main window. Its client area is the movie player control; the status bar follows.
 #pragma once
 #include "framework/window.h"
+#include "projector/runtime/flash_host.h"
 
 namespace vorlo {
 
 class MainFrame : public fw::Window {
  public:
   bool noStartMovie = false;
+  FlashHost flash;
 
  protected:
   LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -14,6 +14,8 @@
 #include "projector/settings_load.h"
 #include "projector/work_folder.h"
 #include "projector/runtime/resource_ids.h"
+#include "engine/string.h"
+#include "engine/value.h"
 #include "engine/embed.h"
 #include "engine/image.h"
 #include "engine/trace.h"
@@ -138,8 +140,8 @@ bool ProjectorApp::createWindows() {
                       CW_USEDEFAULT, ownerWindow_)) {
     return false;
   }
-  // The status bar and the movie player control are created with the frame once they exist; the
-  // frame's creation fails when they cannot be made.
+  // The movie player control; the frame's creation fails without one. The status bar follows.
+  if (!createFlashControl()) return false;
   accelerators_ = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
   setMainWindow(frame_->hwnd());
   // From here on, caught failures are shown to the user, those of the start-up so far first.
@@ -155,14 +157,53 @@ void ProjectorApp::applyAppearance() {
   SetWindowTextW(frame_->hwnd(), toWide(settings_.caption).c_str());
 }
 
+bool ProjectorApp::createFlashControl() {
+  PlayerChoice choice;
+  choice.scriptedPlayer = [this]() -> std::optional<std::string> {
+    if (!scripts_.find("_GetFlashPlayer") || runScript("_GetFlashPlayer") != ScriptRun::Succeeded) return std::nullopt;
+    const ScriptValue& result = engine_->vm->result;
+    if (result.kind != KindString) return std::string();
+    const ScriptString* text = result.asString();
+    return utf16ToUtf8(std::u16string_view(text->chars, text->length));
+  };
+  // The player inside a packaged player installer is not looked for yet: such packages use the
+  // built-in player.
+  choice.packagedPlayer = [] { return std::string(); };
+  choice.preferRegistered = preferRegisteredPlayer();
+  if (frame_->flash.create(frame_->hwnd(), choice)) {
+    frame_->flash.connectEvents([](DISPID, const std::vector<std::wstring>&) {});
+    return true;
+  }
+  // Without a player the program ends, unless the start-up script says to end quietly.
+  bool quiet = runScript("Initialize") == ScriptRun::Succeeded && engine_->vm->result.is(KindBoolean) &&
+               !engine_->vm->result.asBool();
+  if (!quiet) messageBox(L"Failed to load the Adobe Flash Player!", MB_OK);
+  return false;
+}
+
+// A package asks for a registered player before the built-in one with a "PLAYER" record whose first
+// byte is 1.
+bool ProjectorApp::preferRegisteredPlayer() const {
+  std::optional<std::vector<uint8_t>> record = readRawResource(*resources_, "PLAYER", res::kQuoril);
+  return record && !record->empty() && (*record)[0] == 1;
+}
+
+// The start movie: the application object's onGetMovie handler is asked first once scripts run;
+// otherwise it comes from the archive. The control plays it; the frame is shown here.
+std::string ProjectorApp::getStartMovie() {
+  if (movieList_.startMovie.empty()) return {};
+  AppArchive archive(workFolder_);
+  return archive.extractFile("", movieList_.startMovie);
+}
+
 void ProjectorApp::showStartMovie() {
   HWND frame = frame_->hwnd();
-  if (!movieList_.startMovie.empty()) {
-    // The application object's onGetMovie handler is asked first once scripts run; otherwise the
-    // start movie comes from the archive. Loading it into the player control and the movie-sized
-    // window follow with the player; the frame is shown here.
-    AppArchive archive(workFolder_);
-    archive.extractFile("", movieList_.startMovie);
+  std::string movie = getStartMovie();
+  if (!movie.empty()) {
+    if (auto size = frame_->flash.loadMovie(movie, settings_.behaviour & 0x1)) {
+      movieWidth_ = size->first;
+      movieHeight_ = size->second;
+    }
   }
   applyAppearance();
   ShowWindow(frame, SW_SHOW);

@@ -51,6 +51,9 @@ class ProjectorApp : public fw::WinApp {
   HICON windowClassIcon();
   bool createWindows();
   void applyAppearance();
+  bool createFlashControl();
+  bool preferRegisteredPlayer() const;
+  std::string getStartMovie();
   void showStartMovie();
 
   std::unique_ptr<ResourceSource> resources_;
@@ -67,6 +70,7 @@ class ProjectorApp : public fw::WinApp {
   std::unique_ptr<fw::Window> owner_;
   std::unique_ptr<MainFrame> frame_;
   HACCEL accelerators_ = nullptr;
+  int movieWidth_ = 0, movieHeight_ = 0;  // the start movie's stage size (0 x 0 when unknown)
   Engine* engine_ = nullptr;  // the script machine, from the first script run to the quit
   HostContext host_;          // what the host classes of engine_ reach
 };

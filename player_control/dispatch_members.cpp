@@ -1,0 +1,157 @@
+// The properties and methods of the control, in dispatch-number order of the type library.
+#include <algorithm>
+#include <cstdio>
+
+#include "player_control/dispatch_table.h"
+
+#include <olectl.h>
+
+namespace vorlo::control {
+namespace {
+
+// Targets name timelines as "/", "_root" or "_level0" for the main one; the player's facade reaches
+// only that one so far, so any other target answers as a clip that is not there.
+bool isMainTimeline(const std::string& target) {
+  return target.empty() || target == "/" || target == "_root" || target == "_level0" || target == "_level0/";
+}
+
+player::MovieClip* targetClip(Call& c, unsigned i) {
+  if (!c.model.hasMovie() || !isMainTimeline(c.text(i))) return nullptr;
+  return &c.model.player().root();
+}
+
+void notBuilt(Call& c) { c.status = E_NOTIMPL; }
+
+std::string colorText(long rgb) {
+  char text[16];
+  std::snprintf(text, sizeof text, "#%06lX", static_cast<unsigned long>(rgb) & 0xFFFFFFul);
+  return text;
+}
+
+long parseColorText(const std::string& text) {
+  std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+  if (digits.empty() || digits.size() > 6) return -1;
+  char* end = nullptr;
+  long value = std::strtol(digits.c_str(), &end, 16);
+  return end && *end == 0 ? value : -1;
+}
+
+constexpr Member kMembers[] = {
+    {DISPID_READYSTATE, L"ReadyState", [](Call& c) { c.answer(long(c.model.hasMovie() ? 4 : 0)); }},
+    {0x66, L"Movie", [](Call& c) { c.answer(c.model.movieUrl()); }, [](Call& c) { c.model.setMovie(c.text(0)); }},
+    {0x69, L"Quality", [](Call& c) { c.answer(long(c.model.quality)); },
+     [](Call& c) {
+       if (qualityByNumber(int(c.integer(0)))) c.model.quality = int(c.integer(0));
+     }},
+    {0x6a, L"Loop", [](Call& c) { c.answer(c.model.loop); }, [](Call& c) { c.model.loop = c.flag(0); }},
+    {0x6b, L"FrameNum", [](Call& c) { c.answer(long(c.model.currentFrame())); },
+     [](Call& c) { c.model.gotoFrame(int(c.integer(0))); }},
+    {0x6d, L"SetZoomRect", nullptr, nullptr, notBuilt, 4},
+    {0x70, L"Play", nullptr, nullptr, [](Call& c) { c.model.setPlaying(true); }},
+    {0x71, L"Stop", nullptr, nullptr, [](Call& c) { c.model.setPlaying(false); }},
+    {0x72, L"Back", nullptr, nullptr, [](Call& c) { c.model.back(); }},
+    {0x73, L"Forward", nullptr, nullptr, [](Call& c) { c.model.forward(); }},
+    {0x74, L"Rewind", nullptr, nullptr, [](Call& c) { c.model.rewind(); }},
+    {0x76, L"Zoom", nullptr, nullptr,
+     [](Call& c) {
+       // 0 shows the whole stage again; any other factor scales the view by factor / 100.
+       long factor = c.integer(0);
+       if (factor == 0) c.model.zoomPercent = 100;
+       else if (factor > 0) c.model.zoomPercent = int(std::clamp(long(c.model.zoomPercent) * factor / 100, 1L, 10000L));
+     },
+     1},
+    {0x77, L"Pan", nullptr, nullptr, notBuilt, 3},
+    {0x78, L"ScaleMode", [](Call& c) { c.answer(long(c.model.scaleMode)); },
+     [](Call& c) {
+       long mode = c.integer(0);
+       if (mode >= 0 && mode <= 3) c.model.scaleMode = int(mode);
+     }},
+    {0x79, L"AlignMode", [](Call& c) { c.answer(long(c.model.alignMode)); },
+     [](Call& c) { c.model.alignMode = int(c.integer(0)) & 0xF; }},
+    {0x7b, L"BackgroundColor", [](Call& c) { c.answer(c.model.backgroundColor); },
+     [](Call& c) { c.model.backgroundColor = c.integer(0) < 0 ? -1 : c.integer(0) & 0xFFFFFF; }},
+    {0x7c, L"TotalFrames", [](Call& c) { c.answer(long(c.model.totalFrames())); }},
+    {0x7d, L"Playing", [](Call& c) { c.answer(c.model.playing()); }, [](Call& c) { c.model.setPlaying(c.flag(0)); }},
+    {0x7e, L"StopPlay", nullptr, nullptr, [](Call& c) { c.model.setPlaying(false); }},
+    {0x7f, L"GotoFrame", nullptr, nullptr, [](Call& c) { c.model.gotoFrame(int(c.integer(0))); }, 1},
+    {0x80, L"CurrentFrame", nullptr, nullptr, [](Call& c) { c.answer(long(c.model.currentFrame())); }},
+    {0x81, L"IsPlaying", nullptr, nullptr, [](Call& c) { c.answer(c.model.playing()); }},
+    {0x82, L"PercentLoaded", nullptr, nullptr, [](Call& c) { c.answer(long(c.model.hasMovie() ? 100 : 0)); }},
+    {0x83, L"FrameLoaded", nullptr, nullptr,
+     [](Call& c) { c.answer(c.integer(0) >= 0 && c.integer(0) < c.model.totalFrames()); }, 1},
+    {0x84, L"FlashVersion", [](Call& c) { c.answer(c.model.flashVersion()); }},
+    {0x85, L"WMode", [](Call& c) { c.answer(c.model.wmode); }, [](Call& c) { c.model.wmode = c.text(0); }},
+    {0x86, L"SAlign", [](Call& c) { c.answer(c.model.salign); }, [](Call& c) { c.model.salign = c.text(0); }},
+    {0x87, L"Menu", [](Call& c) { c.answer(c.model.menu); }, [](Call& c) { c.model.menu = c.flag(0); }},
+    {0x88, L"Base", [](Call& c) { c.answer(c.model.base); }, [](Call& c) { c.model.base = c.text(0); }},
+    {0x89, L"Scale", [](Call& c) { c.answer(c.model.scale); }, [](Call& c) { c.model.scale = c.text(0); }},
+    {0x8a, L"DeviceFont", [](Call& c) { c.answer(c.model.deviceFont); }, [](Call& c) { c.model.deviceFont = c.flag(0); }},
+    {0x8b, L"EmbedMovie", [](Call& c) { c.answer(c.model.embedMovie); }, [](Call& c) { c.model.embedMovie = c.flag(0); }},
+    {0x8c, L"BGColor",
+     [](Call& c) { c.answer(c.model.backgroundColor < 0 ? std::string() : colorText(c.model.backgroundColor)); },
+     [](Call& c) { c.model.backgroundColor = parseColorText(c.text(0)); }},
+    {0x8d, L"Quality2",
+     [](Call& c) {
+       const QualityName* q = qualityByNumber(c.model.quality);
+       c.answer(std::string(q ? q->name : "High"));
+     },
+     [](Call& c) {
+       if (const QualityName* q = qualityByName(c.text(0))) c.model.quality = q->number;
+     }},
+    // Loading into other levels needs levels in the player's facade; level 0 replaces the movie.
+    {0x8e, L"LoadMovie", nullptr, nullptr,
+     [](Call& c) {
+       if (c.integer(0) == 0) c.model.setMovie(c.text(1));
+       else c.status = E_NOTIMPL;
+     },
+     2},
+    {0x8f, L"TGotoFrame", nullptr, nullptr,
+     [](Call& c) {
+       if (player::MovieClip* clip = targetClip(c, 0)) clip->gotoFrame(int(c.integer(1)) + 1);
+     },
+     2},
+    {0x90, L"TGotoLabel", nullptr, nullptr,
+     [](Call& c) {
+       player::MovieClip* clip = targetClip(c, 0);
+       int frame = clip ? clip->frameOfLabel(c.text(1)) : 0;
+       if (frame > 0) clip->gotoFrame(frame);
+     },
+     2},
+    {0x91, L"TCurrentFrame", nullptr, nullptr,
+     [](Call& c) {
+       player::MovieClip* clip = targetClip(c, 0);
+       c.answer(long(clip ? std::max(0, clip->currentFrame() - 1) : -1));
+     },
+     1},
+    {0x92, L"TCurrentLabel", nullptr, nullptr, notBuilt, 1},
+    {0x93, L"TPlay", nullptr, nullptr,
+     [](Call& c) {
+       if (player::MovieClip* clip = targetClip(c, 0)) clip->play();
+     },
+     1},
+    {0x94, L"TStopPlay", nullptr, nullptr,
+     [](Call& c) {
+       if (player::MovieClip* clip = targetClip(c, 0)) clip->stop();
+     },
+     1},
+    {0x97, L"SetVariable", nullptr, nullptr, notBuilt, 2},
+    {0x98, L"GetVariable", nullptr, nullptr, notBuilt, 1},
+    {0x99, L"TSetProperty", nullptr, nullptr, notBuilt, 3},
+    {0x9a, L"TGetProperty", nullptr, nullptr, notBuilt, 2},
+    {0x9b, L"TCallFrame", nullptr, nullptr, notBuilt, 2},
+    {0x9c, L"TCallLabel", nullptr, nullptr, notBuilt, 2},
+    {0x9d, L"TSetPropertyNum", nullptr, nullptr, notBuilt, 3},
+    {0x9e, L"TGetPropertyNum", nullptr, nullptr, notBuilt, 2},
+    {0x9f, L"SWRemote", [](Call& c) { c.answer(c.model.swRemote); }, [](Call& c) { c.model.swRemote = c.text(0); }},
+    {0xaa, L"FlashVars", [](Call& c) { c.answer(c.model.flashVars); }, [](Call& c) { c.model.flashVars = c.text(0); }},
+    {0xab, L"AllowScriptAccess", [](Call& c) { c.answer(c.model.allowScriptAccess); },
+     [](Call& c) { c.model.allowScriptAccess = c.text(0); }},
+    {0xc6, L"CallFunction", nullptr, nullptr, notBuilt, 1},
+    {0xc7, L"SetReturnValue", nullptr, nullptr, [](Call& c) { c.model.returnValue = c.text(0); }, 1},
+};
+
+}  // namespace
+
+std::span<const Member> members() { return kMembers; }
+
+}  // namespace vorlo::control
