@@ -53,6 +53,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
     if (fsCommandHandler_) fsCommandHandler_(command, args);
   };
   vm_->onWarning = [this](const std::string& text) { stage_.warn(text); };
+  vm_->onExternalCall = externalCallHandler_;
   avm1::installInput(*vm_, vm_->global());
   stage_.input = InputState{};
   pointer_ = PointerState{};

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,6 +64,32 @@ class Player {
   // The script machine, once a movie is loaded (null before).
   avm1::Vm* scripts() { return vm_.get(); }
 
+  // ---- The host's calls into the movie (the player control's scripting methods) ----
+  // Targets are clip paths ("/" or "" the root, "/a/b", "_level0.a.b"); variables are "/a/b:name",
+  // "_level0.a.name" or a name on the root. Frames count from 0, as the control's methods do.
+  // Calls that run scripts run what they queue before returning.
+  std::optional<std::string> getVariable(const std::string& path);  // nothing when undefined
+  bool setVariable(const std::string& path, const std::string& value);
+  bool gotoFrame(const std::string& target, int frame);  // and stop there
+  bool gotoLabel(const std::string& target, const std::string& label);
+  int currentFrame(const std::string& target);  // -1 when there is no such clip
+  std::string currentLabel(const std::string& target);
+  bool play(const std::string& target);
+  bool stopPlay(const std::string& target);
+  // The clip properties by their number (0 _x ... 21 _ymouse), as text.
+  std::optional<std::string> getProperty(const std::string& target, int index);
+  bool setProperty(const std::string& target, int index, const std::string& value);
+  // Runs a frame's actions without moving the playhead.
+  bool callFrame(const std::string& target, int frame);
+  bool callLabel(const std::string& target, const std::string& label);
+  // ExternalInterface: the movie's calls out reach `handler` (request and answer are the
+  // external-call XML); the interface is available to the movie while a handler is set.
+  void setExternalCallHandler(std::function<std::string(const std::string& requestXml)> handler);
+  // Calls a function the movie registered with ExternalInterface.addCallback; the request is
+  // "<invoke name=...><arguments>...</arguments></invoke>", the answer one value element, or ""
+  // when the request cannot be read or names no registered function.
+  std::string callFunction(const std::string& requestXml);
+
   // ---- Input ----
   // Pointer positions are pixels of the view the stage is shown in: `width` x `height` with
   // `scale` (render sets the view it draws too). Without a view the movie's own size is used.
@@ -86,6 +113,7 @@ class Player {
   void onTag(MovieClip& clip, const RawTag& tag);
   void initNewClips(DisplayObject& object, DisplayObject* parent, int depth);
   void runScripts();
+  void afterHostCall();  // player_host.cpp
   void runEnterFrame(DisplayObject& object);
   void runClipEvent(avm1::ClipObject* clip, uint32_t event);
   double elapsedMillis() const;
@@ -123,6 +151,7 @@ class Player {
   MovieSource source_;
   std::function<void(MovieClip&, const RawTag&)> tagHandler_;
   std::function<void(const std::string&)> traceHandler_;
+  std::function<std::string(const std::string&)> externalCallHandler_;
   std::function<void(const std::string&, const std::string&)> fsCommandHandler_;
   bool quit_ = false;
   long frames_ = 0;

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "player/avm1/geom.h"
+#include "player/avm1/host_api.h"
 #include "player/avm1/natives.h"
 #include "player/avm1/text.h"
 #include "player/avm1/vm.h"
@@ -1160,6 +1161,7 @@ void Vm::installBuiltins() {
   installGeom(*this, global_);
   installBitmapData(*this, global_);
   installNativeTables(*this, global_);
+  installExternalInterface(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

@@ -688,7 +688,7 @@ void Vm::collectGarbage() {
   for (Object* o : heap_) o->marked = false;
   mark(global_);
   for (Object* p : {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto, dateProto,
-                    clipProto, buttonProto, textFieldProto, errorProto, xmlNodeProto, xmlProto, textState})
+                    clipProto, buttonProto, textFieldProto, errorProto, xmlNodeProto, xmlProto, textState, hostState})
     mark(p);
   for (ClipObject* c : clips_)
     if (c->display) mark(c);

@@ -182,6 +182,9 @@ class Vm {
   std::function<void(const std::string& command, const std::string& args)> onFsCommand;
   std::function<void(const std::string&)> onWarning;
   std::function<double()> clock;  // milliseconds since the movie started
+  // ExternalInterface.call: the request and the answer are external-call XML. While it is empty
+  // the external interface is not available.
+  std::function<std::string(const std::string& requestXml)> onExternalCall;
 
   // Runs an action block (DoAction, a frame's script) with `clip` as its timeline.
   void runBlock(MovieClip& clip, std::shared_ptr<const std::vector<uint8_t>> block);
@@ -277,6 +280,8 @@ class Vm {
   Object* xmlProto = nullptr;
   // What the text classes keep (their prototypes, the focus) as properties of one object.
   Object* textState = nullptr;
+  // What the host's interfaces keep (the external interface's callbacks) as properties of one object.
+  Object* hostState = nullptr;
 
   struct Timer {
     int id = 0;

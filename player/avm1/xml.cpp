@@ -462,6 +462,8 @@ Value xmlLoad(Vm&, Value&, std::vector<Value>&) { return Value(false); }
 
 }  // namespace
 
+std::string escapeXmlText(const std::string& s) { return escapeXml(s); }
+
 void installXml(Vm& vm, Object* global) {
   Object* xmlNodeProto = vm.xmlNodeProto = vm.newObject();
   Function* nodeCtor = vm.newNative(nodeConstruct, xmlNodeProto);

@@ -118,8 +118,9 @@ TEST(Avm1Corpus, CasesListedAsPassingPass) {
         listed->second.reason.rfind("line ", 0) != 0)
       r.reason = listed->second.reason;  // a reason written by hand stays
     results[name] = r;
-    if (listed != table.end() && listed->second.pass)
+    if (listed != table.end() && listed->second.pass) {
       EXPECT_TRUE(ok) << name << " is listed as passing but fails: " << r.reason;
+    }
   }
   if (updateRequested()) {
     std::ofstream out(VORLO_AVM1_TABLE, std::ios::binary);
