@@ -1,6 +1,7 @@
 #include "host/class_list.h"
 
 #include "host/files/folder.h"
+#include "host/registry/registry.h"
 #include "host/streams/file_stream.h"
 #include "host/streams/string_stream.h"
 #include "stdlib/builtins.h"
@@ -32,6 +33,8 @@ constexpr Registration kRegistrations[] = {
     registerFileStream,       // Stream, FileStream
     registerStringStream,
     registerLanguageClasses,  // Math to Object
+    registerRegistry,         // RegKey, RegValue
+    registerIni,
     registerUriFunctions,
 };
 
