@@ -6,9 +6,9 @@
 
 namespace vorlo {
 
-// Largest request the collected heap accepts; far below the point where rounding to a power of two
-// or adding the chunk overhead could wrap.
-inline constexpr size_t kMaxHeapRequest = size_t(1) << (sizeof(size_t) == 4 ? 30 : 40);
+// Largest request the collected heap accepts, the same on every build; far below the point where
+// rounding to a power of two or adding the chunk overhead could wrap a 32-bit size.
+inline constexpr size_t kMaxHeapRequest = size_t(1) << 30;
 
 // a * b, or false when the product exceeds kMaxHeapRequest (or wraps).
 inline bool checkedMul(uint64_t a, uint64_t b, size_t* out) {

@@ -28,6 +28,9 @@ struct Scope {
 // on the stack: the finally part of a try statement.
 constexpr int kPendingFlag = -1;
 
+// Array literals longer than this are built element by element instead of on the value stack.
+constexpr int kLongArrayLiteral = 256;
+
 // An enclosing loop, switch, labelled statement or stack-holding construct, or the base entry of a
 // function. Withs and handlers are counted on the innermost entry when they are installed.
 struct JumpTarget {
@@ -122,6 +125,7 @@ class Generator {
   void call(const Node* e);
   void construct(const Node* e);
   void arrayLiteral(const Node* e);
+  void longArrayLiteral(const Node* e);
   void objectLiteral(const Node* e);
   void prefix(const Node* e);
   void pushArgumentsReversed(const Node* list, int count);
@@ -311,12 +315,33 @@ void Generator::construct(const Node* e) {
 }
 
 void Generator::arrayLiteral(const Node* e) {
+  if (e->count > kLongArrayLiteral) return longArrayLiteral(e);
   pushArgumentsReversed(e->left, e->count);
   emit(OpPushInt, -int64_t(e->count));
   emitName(OpLoadGlobal, "Array");
   emit(OpNew);
   emit(OpSwap);
   emitSplit(OpDropUnder, int64_t(e->count) + 2);
+}
+
+// A literal too long to have all its elements on the value stack at once: an empty array whose
+// elements are stored one by one, from the last to the first as the short form evaluates them.
+void Generator::longArrayLiteral(const Node* e) {
+  emit(OpPush0);
+  emitName(OpLoadGlobal, "Array");
+  emit(OpNew);
+  emit(OpSwap);
+  emit(OpDropUnder, 2);
+  std::vector<const Node*> items;
+  for (const Node* a = e->left; a; a = a->next) items.push_back(a);
+  for (size_t i = items.size(); i-- > 0;) {
+    emit(OpDup);
+    if (items[i]->kind == NodeEmpty) emit(OpPushUndef);
+    else expression(items[i]);
+    emit(OpSwap);
+    emitInteger(int64_t(i));
+    emit(OpSetElem);
+  }
 }
 
 void Generator::objectLiteral(const Node* e) {

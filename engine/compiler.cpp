@@ -40,6 +40,8 @@ bool compileScript(ScriptVM* vm, SourceStream& source, uint32_t flags, CompileOu
   MessageStream messages;
   flags |= kCompileOptimizerPasses;
   try {
+    source.peek();
+    if (source.encodingProblem()) reportError(messages, 0, "%s", source.encodingProblem());
     CompileArena arena(vm);
     Parser parser(vm, source, messages, arena, flags);
     parser.parseProgram();

@@ -120,7 +120,9 @@ bool callConversionMethod(ScriptVM* vm, const ScriptValue& receiver, Atom name, 
         ValueRoot callee(vm, method);
         ScriptValue args[1] = {kEmptyArgs[0]};
         *result = ScriptValue::undefined();
-        return vm->hooks.callFunction(vm, self.value, callee.value, args, result);
+        if (vm->hooks.callFunction(vm, self.value, callee.value, args, result)) return true;
+        passOnStackOverflow(vm);
+        return false;
       }
       return callSlot(vm, vm->kindClasses[KindObject], &self.value, name, result);
     }

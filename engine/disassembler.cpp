@@ -123,7 +123,7 @@ std::string listImage(const BytecodeImage& image, const ListingOptions& options)
         auto found = lines.find(at + uint32_t(size));
         if (found != lines.end()) {
           if (line.size() < 40) line.resize(40, ' ');
-          line += "  ; line " + std::to_string(found->second);
+          line += "  ; line " + std::to_string(found->second + 1);  // counted from 1, as editors do
         }
       }
       out += line + "\n";

@@ -39,15 +39,21 @@ bool protectedEntry(ScriptVM* vm, Body&& body) {
   const uint32_t* savedIp = exec.savedIp;
   size_t frames = exec.errorFrames.size();
   size_t code = exec.runningCode.size();
-  if (exec.hostNesting == 0) exec.errorLocation.clear();
+  if (exec.hostNesting == 0) {
+    exec.errorLocation.clear();
+    exec.stackOverflow = false;
+  }
   if (exec.hostNesting >= kMaxHostNesting) {
     setMessage(vm, "Runtime error: stack overflow");
+    exec.stackOverflow = true;
     return false;
   }
   exec.hostNesting++;
   bool ok = false;
   try {
-    exec.errorFrames.push_back(ErrorFrame{});
+    ErrorFrame entry;
+    entry.sp = savedSp;  // how deep the value stack was when the entry began
+    exec.errorFrames.push_back(entry);
     body();
     ok = true;
   } catch (const ScriptError&) {
@@ -122,7 +128,7 @@ void evalCall(ScriptVM* vm, NativeClass*, void* self, ScriptValue* result, const
     return;
   }
   std::string text = stringToAnsi(args[1].asString());
-  runText(static_cast<Engine*>(self), text.data(), text.size());
+  if (!runText(static_cast<Engine*>(self), text.data(), text.size())) passOnStackOverflow(vm);
   *result = vm->result;
 }
 
@@ -133,7 +139,7 @@ void evalsCall(ScriptVM* vm, NativeClass*, void* self, ScriptValue* result, cons
     return;
   }
   std::string path = stringToAnsi(args[1].asString());
-  runSourceFile(static_cast<Engine*>(self), path.c_str());
+  if (runSourceFile(static_cast<Engine*>(self), path.c_str()) != 1) passOnStackOverflow(vm);
   *result = vm->result;
 }
 

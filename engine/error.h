@@ -34,4 +34,13 @@ class RuntimeError : public ScriptError {
 
 [[noreturn]] void raiseOutOfMemory(ScriptVM* vm);
 
+// "stack overflow": the value stack is exhausted. When the recursion runs through natives that run
+// scripts of their own (eval, sort comparators, conversion methods), the machine remembers the
+// overflow until a script handler takes it, so that those natives pass it on instead of carrying on
+// one level up; the nesting bound of host entries counts as such an overflow.
+[[noreturn]] void raiseStackOverflow(ScriptVM* vm);
+// For a native called by the interpreter whose nested run failed: when the failure was a stack
+// overflow no handler took, raise it again so that it unwinds to the outermost entry.
+void passOnStackOverflow(ScriptVM* vm);
+
 }  // namespace vorlo

@@ -34,6 +34,9 @@ struct ExecutionState {
   // Code of every script frame being run, innermost last (keeps the code alive and locates errors).
   std::vector<CompiledFunction*> runningCode;
   uint32_t hostNesting = 0;
+  // A stack overflow is unwinding (set when raised, cleared when a script handler takes it or the
+  // outermost entry starts).
+  bool stackOverflow = false;
   // Saved by the interpreter before it calls native code and before it raises an error.
   const uint32_t* savedIp = nullptr;
   // The value a THROW hands to a try frame.

@@ -57,6 +57,7 @@ void* takeFree(Heap& heap, size_t size) {
 void addChunk(ScriptVM* vm, size_t rounded) {
   Heap& heap = vm->heap;
   size_t bytes = rounded > kChunkSize - kChunkOverhead ? rounded + kChunkOverhead : kChunkSize;
+  if (bytes > heap.limit || heap.chunkBytes > heap.limit - bytes) raiseOutOfMemory(vm);
   auto* chunk = static_cast<HeapChunk*>(std::malloc(bytes));
   if (!chunk) raiseOutOfMemory(vm);
   chunk->next = heap.chunks;

@@ -20,6 +20,10 @@ using BlockFinalizer = void (*)(ScriptVM* vm, void* block);
 inline constexpr size_t kChunkSize = 102400;
 inline constexpr int kFreeListCount = 20;
 inline constexpr uint64_t kDefaultCollectThreshold = 0x200000;
+// The collected heap may hold at most this many bytes of chunks unless the engine options say
+// otherwise; beyond it allocation is "Out of memory". The same on every build, so a script that runs
+// out of memory does so at the same point in the 32-bit product and in the 64-bit builds.
+inline constexpr uint64_t kDefaultMemoryLimit = uint64_t(1536) << 20;
 // The next collection comes when the heap has grown by this fraction (1/n) of what survived the last
 // one, and never sooner than the threshold. A fixed threshold alone marks the whole live heap again
 // after every threshold of allocation, so a program that keeps many records alive slows down with the
@@ -59,6 +63,7 @@ struct Heap {
   uint64_t bytesSinceCollection = 0;
   uint64_t freeBytes = 0;
   uint64_t chunkBytes = 0;
+  uint64_t limit = kDefaultMemoryLimit;  // the most chunkBytes may reach
   uint64_t chunkCount = 0;
   uint64_t collections = 0;
   uint64_t threshold = kDefaultCollectThreshold;  // the least allocation between two collections

@@ -133,7 +133,7 @@ inline WithList* withListOf(ScriptValue* fp) {
   return static_cast<WithList*>(headerSlot(fp, kFrameWithListSlot).asPointer());
 }
 
-[[noreturn]] void stackOverflow(ScriptVM* vm) { raiseRuntimeError(vm, "%s", "stack overflow"); }
+[[noreturn]] void stackOverflow(ScriptVM* vm) { raiseStackOverflow(vm); }
 [[noreturn]] void badCode(ScriptVM* vm) {
   raiseRuntimeError(vm, "%s", "Unimplemented Vorlo Script bytecode");
 }
@@ -1502,6 +1502,7 @@ bool resumeAtHandler(ScriptVM* vm, Registers& r, size_t frameBase, bool thrown) 
   vm->stackPointer = r.sp;
   ScriptValue value = exec.exception;
   exec.exception = ScriptValue::undefined();
+  exec.stackOverflow = false;  // the script handles it
   if (!thrown) value = ScriptValue::string(newStringFromAnsi(vm, vm->message, std::strlen(vm->message)));
   *r.sp-- = value;
   return true;

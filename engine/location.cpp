@@ -36,11 +36,11 @@ CodeLocation locateInstruction(const ScriptVM* vm, const uint32_t* ip) {
   uint32_t word = uint32_t(ip - found->code);
   int op = int(found->code[word] & 0xFF);
   uint32_t end = word + (isOpcode(op) && opcodeInfo(op).operand != OperandNone ? 2 : 1);
-  uint32_t line = 0;
+  // The code counts lines from 0; people count them from 1.
+  uint32_t line = found->lines[0].line;
   for (uint32_t i = 0; i < found->lineCount && found->lines[i].word <= end; i++) line = found->lines[i].line;
-  if (line == 0 && found->lineCount) line = found->lines[0].line;
   where.sourceName = found->sourceName;
-  where.line = line;
+  where.line = line + 1;
   return where;
 }
 
@@ -48,7 +48,7 @@ std::string describeLocation(const ScriptVM* vm, const uint32_t* ip) {
   if (!ip) return {};
   CodeLocation where = locateInstruction(vm, ip);
   std::string text = "in function " + where.functionName;
-  if (where.line) text += " (" + where.sourceName + " line " + std::to_string(where.line) + ")";
+  if (where.line) text += " (" + where.sourceName + ":" + std::to_string(where.line) + ")";
   return text;
 }
 

@@ -13,12 +13,12 @@ struct CodeLocation {
   const CompiledFunction* function = nullptr;  // null when no running code contains the address
   std::string functionName;                   // ".main" when none is found
   std::string sourceName;                     // empty without debug information
-  uint32_t line = 0;                          // 0 without debug information
+  uint32_t line = 0;                          // from 1 as editors count; 0 without debug information
 };
 
 // Searches the functions being run (innermost first), then the functions held by globals.
 CodeLocation locateInstruction(const ScriptVM* vm, const uint32_t* ip);
-// "in function f (file.vos line 3)", "in function f", or "" when ip is null.
+// "in function f (file.vos:3)", "in function f", or "" when ip is null.
 std::string describeLocation(const ScriptVM* vm, const uint32_t* ip);
 
 }  // namespace vorlo

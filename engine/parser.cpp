@@ -827,7 +827,8 @@ Node* Parser::parseArguments(Node* owner) {
         fail("invalid expression");
       }
       appendTo(tail, argument);
-      count++;
+      if (++count > kMaxCallArguments)
+        reportError(messages_, lastLine_, "too many arguments (at most %d in one call)", kMaxCallArguments);
       if (!accept(',')) break;
     }
   }

@@ -27,6 +27,9 @@ inline constexpr int kMaxParseNesting = 256;
 // Depth of the finished tree (long operator chains such as a+b+c+... deepen it without nesting).
 // The code generator walks the tree recursively; this keeps that walk bounded too.
 inline constexpr int kMaxTreeDepth = 1024;
+// A call's arguments all go on the value stack (4,096 slots by default) with the callee's frame:
+// longer argument lists are refused when they are compiled rather than failing when they run.
+inline constexpr int kMaxCallArguments = 1024;
 
 class Parser {
  public:

@@ -1,5 +1,7 @@
 // Script source as the lexer reads it: one byte at a time (0 is the end of input), with a stack of
 // pushed-back bytes and the line counter. The lexer is the only reader that advances the counter.
+// Text as editors save it: a UTF-8 byte-order mark at the start is skipped, and a CR alone ends a
+// line as LF and CR LF do (it reads as LF).
 #pragma once
 #include <cstddef>
 #include <cstdio>
@@ -21,6 +23,9 @@ class SourceStream {
   bool rewind();
   // "string" for text held in memory, the path for files.
   virtual const char* name() const = 0;
+  // Why the source cannot be script text (UTF-16, NUL bytes near its start), or null. Known once
+  // the first byte has been read.
+  const char* encodingProblem() const { return encodingProblem_; }
 
   int line = 0;  // the first line of a source is line 0
 
@@ -35,7 +40,12 @@ class SourceStream {
   size_t position_ = 0;
   size_t available_ = 0;
   bool ended_ = false;
+  bool started_ = false;
+  const char* encodingProblem_ = nullptr;
   std::vector<char> pushedBack_;
+
+  int fetch();
+  void checkStart();
 };
 
 // Text in memory (not copied: it must outlive the stream).

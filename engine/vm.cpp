@@ -16,6 +16,7 @@ void buildVM(ScriptVM* vm, const VMOptions& options) {
   vm->optionBits = options.optionBits;
   vm->hook = options.hook;
   vm->hookData = options.hookData;
+  vm->heap.limit = options.memoryLimit;
   size_t bytes;
   if (options.stackSlots < 16 || !checkedMul(options.stackSlots, sizeof(ScriptValue), &bytes))
     raiseOutOfMemory(vm);

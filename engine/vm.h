@@ -36,6 +36,7 @@ struct VMOptions {
   HookFunction hook = nullptr;                // called after collections (HookEvent::AfterCollection)
   uint32_t hookData = 0;                      // passed to the hook
   uint32_t hostWords[2] = {0, 0xFFFFFFFFu};   // kept for the host; the engine never reads them
+  uint64_t memoryLimit = kDefaultMemoryLimit; // bytes of collected heap; beyond them "Out of memory"
 };
 
 // The names every machine interns first, in this order (so their Atoms are 0 to 4).

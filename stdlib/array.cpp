@@ -310,7 +310,8 @@ bool greater(SortContext& c, std::vector<ScriptValue>& values, size_t a, size_t 
   ScriptValue args[3] = {ScriptValue::integer(2), values[a], values[b]};
   ScriptValue result;
   if (!c.vm->hooks.callFunction || !c.vm->hooks.callFunction(c.vm, ScriptValue::null(), *c.compare, args, &result)) {
-    c.failed = true;  // a comparison that fails ends the sort; the array keeps its order
+    passOnStackOverflow(c.vm);  // runaway recursion through comparators ends the run
+    c.failed = true;            // a comparison that fails ends the sort; the array keeps its order
     return false;
   }
   return signOf(result) > 0;

@@ -243,6 +243,44 @@ TEST_F(CompilerTest, ParameterAndLocalLimitsAreCompileErrors) {
   EXPECT_EQ(locals.messages, "error: line 1: too many local variables (at most 32767)\r\n");
 }
 
+// A call's arguments share the value stack with the callee's frame: past the limit the call is a
+// compile error, not a stack overflow when it runs. Long array literals are built element by element.
+TEST_F(CompilerTest, LongArgumentListsAreRefusedAndLongLiteralsBuiltInPieces) {
+  Compiled tooMany = compile("f(" + repeated("0", 1025) + ");");
+  EXPECT_FALSE(tooMany.ok);
+  EXPECT_EQ(tooMany.messages, "error: line 0: too many arguments (at most 1024 in one call)\r\n");
+  EXPECT_FALSE(compile("new F(" + repeated("0", 1025) + ");").ok);
+  EXPECT_TRUE(compile("f(" + repeated("0", 1024) + ");").ok);
+
+  Compiled array = compile("a = [" + repeated("7", 5000) + "];");
+  ASSERT_TRUE(array.ok) << array.messages;
+  EXPECT_EQ(array.code().find("PUSHINT -5000"), std::string::npos) << "all elements on the stack";
+  EXPECT_NE(array.code().find("SETELEM"), std::string::npos);
+}
+
+// Text as editors save it: a UTF-8 mark is skipped, a CR alone ends a line, UTF-16 is refused by name.
+TEST_F(CompilerTest, SourceTextAsEditorsSaveIt) {
+  struct {
+    std::string source;
+    bool ok;
+    const char* messages;
+  } cases[] = {
+      {"\xEF\xBB\xBFx = 1;", true, ""},
+      {"\xEF\xBB\xBFx = ;", false, "error: line 0: syntax error: invalid expression\r\n"},
+      {"x = 1;\ry = 2;\rbreak;\r", false, "error: line 2: invalid break\r\n"},
+      {"x = 1;\r\ny = 2;\r\nbreak;\r\n", false, "error: line 2: invalid break\r\n"},
+      {std::string("\xFF\xFEx\0=\0", 6), false, "error: line 0: the source is UTF-16 text; save it as UTF-8\r\n"},
+      {std::string("\xFE\xFF\0x\0=", 6), false, "error: line 0: the source is UTF-16 text; save it as UTF-8\r\n"},
+      {std::string("x\0=\0 \0", 6), false,
+       "error: line 0: the source holds NUL bytes (UTF-16 text or not text at all); save it as UTF-8 text\r\n"},
+  };
+  for (const auto& c : cases) {
+    Compiled compiled = compile(c.source);
+    EXPECT_EQ(compiled.ok, c.ok) << c.source;
+    EXPECT_EQ(compiled.messages, c.messages) << c.source;
+  }
+}
+
 TEST_F(CompilerTest, InvalidBreakAndContinueReportTheLastLine) {
   struct {
     const char* source;

@@ -35,6 +35,31 @@ expect_command(run-bom EXIT 0 OUT "^with a mark\n$" COMMAND run bom.vos)
 file(WRITE ${WORK}/utf16.vos "${utf16_mark}t")
 expect_command(run-utf16 EXIT 1 ERR "utf16.vos: .*UTF-16.*UTF-8" COMMAND run utf16.vos)
 
+# Runtime errors name the file and the line counted from 1, whatever ends the lines.
+foreach(ending "\n" "\r\n" "\r")
+  string(REPLACE "\n" "${ending}" text "x = 1;\nfunction f() {\n  var y = 2;\n  throw 'at line 4';\n}\nf();\n")
+  file(WRITE ${WORK}/located.vos "${text}")
+  expect_command(run-location EXIT 1 ERR "^at line 4\n  in function f \\(located.vos:4\\)\n$" COMMAND run -g located.vos)
+endforeach()
+
+# Runaway recursion through eval, sort comparators and conversions ends the run as plain recursion
+# does (at once, exit 1), while a program inside eval that overflows on its own ends only the eval.
+set(overflow "^Runtime error: stack overflow\n  in function f\n$")
+file(WRITE ${WORK}/through_eval.vos "function f(n) { return eval('f(0)'); }\nf(0);\ntrace('went on');\n")
+expect_command(run-eval-recursion EXIT 1 OUT "^$" ERR "${overflow}" COMMAND run through_eval.vos)
+file(WRITE ${WORK}/through_sort.vos
+     "function f(n) { return [1, 2, 3].sort(g); }\nfunction g(a, b) { f(0); return 0; }\nf(0);\ntrace('went on');\n")
+expect_command(run-sort-recursion EXIT 1 OUT "^$" ERR "${overflow}" COMMAND run through_sort.vos)
+file(WRITE ${WORK}/through_text.vos "function T() {}\nfunction f() { return '<' + this + '>'; }\nt = new T();\nt.toString = f;\ntrace('' + t);\n")
+expect_command(run-conversion-recursion EXIT 1 OUT "^$" ERR "${overflow}" COMMAND run through_text.vos)
+file(WRITE ${WORK}/inside_eval.vos "eval('function deep() { return deep(); } deep();');\ntrace('went on');\n")
+expect_command(run-overflow-inside-eval EXIT 0 OUT "^went on\n$" COMMAND run inside_eval.vos)
+
+# Memory: one limit on every build, settable; past it the run ends with "Out of memory".
+file(WRITE ${WORK}/memory.vos "var s = 'x';\nfor (var i = 0; i < 24; i++) s = s + s;\nvar parts = s.split('');\ntrace(parts.length);\n")
+expect_command(run-memory-limit EXIT 1 OUT "^$" ERR "^Runtime error: Out of memory\n" COMMAND run --memory-limit 64 memory.vos)
+expect_command(run-memory-limit-bad EXIT 2 COMMAND run --memory-limit 0 memory.vos)
+
 # Nothing the command did not make is overwritten: a source saved as .vsc, or another file at -o.
 file(WRITE ${WORK}/same.vsc "x = 1;\n")
 expect_command(compile-onto-source EXIT 1 ERR "same.vsc: the image would overwrite its own source" COMMAND compile same.vsc)

@@ -244,12 +244,18 @@ TEST_F(PackTest, ManifestFaultsNameTheLineAndTheChoices) {
       {"[application]\nid = \"A\"\n[archive]\nfolder = \"nowhere\"\n", "vorlo.toml:4: 'folder': no folder"},
       {"[application]\nstart-movie = \"a.swf\"\n", "vorlo.toml: [application] needs an 'id'"},
       {"[application\nid = \"A\"\n", "vorlo.toml:1: "},
+      // Lines end as any editor ends them; UTF-16 is refused by name.
+      {"[application]\rid = \"A/B\"\rcolour = 3\r", "vorlo.toml:3: unknown key 'colour'"},
+      {"[application]\r\nid = \"A/B\"\r\ncolour = 3\r\n", "vorlo.toml:3: unknown key 'colour'"},
+      {"\xEF\xBB\xBF[application]\nid = \"A/B\"\ncolour = 3\n", "vorlo.toml:3: unknown key 'colour'"},
+      {std::string("\xFF\xFE[\0a\0", 6), "vorlo.toml: the file is UTF-16 text; save it as UTF-8"},
   };
   for (const auto& c : cases) {
     std::string got = manifestError(c.manifest);
     EXPECT_EQ(got.substr(0, c.expected.size()), c.expected) << c.manifest;
   }
   EXPECT_EQ(manifestError("[application]\nid = \"A/B\"\n[scripts]\nInitialize = \"init.vsc\"\n"), "(accepted)");
+  EXPECT_EQ(manifestError("[application]\rid = \"A/B\"\r[scripts]\rInitialize = \"init.vsc\"\r"), "(accepted)");
 }
 
 TEST_F(PackTest, PackageHoldsTheResourcesAndTheArchiveThatListingShows) {

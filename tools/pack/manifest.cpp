@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "tools/pack/manifest_detail.h"
 #include "tools/pack/settings_manifest.h"
@@ -228,9 +229,21 @@ Manifest loadManifest(const std::string& projectDir) {
   const std::string path = m.projectDir + kManifestName;
   if (!os::isFile(path)) throw ManifestError("no " + std::string(kManifestName) + " in " + projectDir);
 
+  // Read as the script sources are (a UTF-8 mark skipped, a CR alone ending a line, UTF-16 refused),
+  // so a manifest saved by any editor gives the same lines.
+  File file;
+  std::string bytes;
+  if (file.open(path, File::Mode::Read)) {
+    bytes.resize(static_cast<size_t>(file.size()));
+    if (!file.readExact(bytes.data(), bytes.size())) bytes.clear(), file.close();
+  }
+  if (!file.isOpen()) throw ManifestError(path + ": cannot be read: " + os::lastErrorText());
+  std::string why;
+  std::optional<std::string> text = scriptSourceText(bytes, &why);
+  if (!text) throw ManifestError(std::string(kManifestName) + ": " + why);
   toml::table doc;
   try {
-    doc = toml::parse_file(path);
+    doc = toml::parse(*text, path);
   } catch (const toml::parse_error& e) {
     throw ManifestError(where(e.source()) + std::string(e.description()));
   }

@@ -27,7 +27,8 @@ const char* const kRunSwitchesUsage =
     "  switches: --no-warn-undefined  no warning when an undefined variable is read\n"
     "            --warn-semicolon     warn \"missing ;\" where one is inserted\n"
     "            --warn-linefeed      warn on line feeds inside string constants\n"
-    "            -g                   debug information (runtime errors name the source line)\n";
+    "            -g                   debug information (runtime errors name the source line)\n"
+    "            --memory-limit MB    the most memory the script's heap may take (default 1536)\n";
 
 namespace {
 
@@ -35,6 +36,19 @@ namespace {
 void traceToStdout(void*, std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
+}
+
+// A count of megabytes from 1 to 1,048,576 (1 TB) as bytes.
+bool parseMegabytes(const std::string& text, uint64_t* bytes) {
+  if (text.empty() || text.size() > 7) return false;
+  uint64_t mb = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    mb = mb * 10 + uint64_t(c - '0');
+  }
+  if (mb < 1 || mb > (uint64_t(1) << 20)) return false;
+  *bytes = mb << 20;
+  return true;
 }
 
 // Parses the switches; the one remaining argument is returned through `operand`.
@@ -46,6 +60,9 @@ bool parseArguments(const std::vector<std::string>& args, vorlo::VMOptions* opti
     else if (a == "--warn-semicolon") options->optionBits |= vorlo::kOptionWarnMissingSemicolon;
     else if (a == "--warn-linefeed") options->optionBits |= vorlo::kOptionWarnLineFeedInString;
     else if (a == "-g") options->optionBits |= vorlo::kOptionDebugInfo;
+    else if (a == "--memory-limit" && i + 1 < args.size()) {
+      if (!parseMegabytes(args[++i], &options->memoryLimit)) return false;
+    }
     else if (a == "--" && i + 1 < args.size() && !found) *operand = args[++i], found = true;
     else if (!found && (a.empty() || a[0] != '-' || a.size() == 1)) *operand = a, found = true;
     else return false;
