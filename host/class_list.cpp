@@ -2,6 +2,7 @@
 
 #include "host/files/folder.h"
 #include "host/registry/registry.h"
+#include "host/shell/shell.h"
 #include "host/streams/file_stream.h"
 #include "host/streams/string_stream.h"
 #include "stdlib/builtins.h"
@@ -35,7 +36,9 @@ constexpr Registration kRegistrations[] = {
     registerLanguageClasses,  // Math to Object
     registerRegistry,         // RegKey, RegValue
     registerIni,
+    registerShell,            // Dialogs and FontObject come before it
     registerUriFunctions,
+    registerSysInfo,          // after Window ... IPConfig
 };
 
 }  // namespace
