@@ -37,6 +37,7 @@ constexpr Registration kRegistrations[] = {
     registerRegistry,         // RegKey, RegValue
     registerIni,
     registerShell,            // Dialogs and FontObject come before it
+    registerShortcuts,        // Shortcut, URLShortcut
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
 };

@@ -81,3 +81,34 @@ TEST(SpecialFolders, NamesIgnoreCase) {
 
 }  // namespace
 }  // namespace vorlo
+
+#include "host/shell/hot_key.h"
+
+namespace vorlo {
+namespace {
+
+std::u16string fakeKeyName(HotKey h) { return u"K" + std::u16string(1, static_cast<char16_t>(u'0' + (h.key % 10))); }
+
+TEST(HotKeyText, ParsesModifiersAndKeys) {
+  struct Case {
+    std::u16string_view text;
+    uint8_t modifiers, key;
+  };
+  const Case cases[] = {
+      {u"ctrl+alt+f5", 0x6, 0x74}, {u"Shift+home", 0x9, 0x24}, {u"CTRL+num 7", 0x2, 0x67}, {u"alt+f12", 0x4, 0x7B},
+      {u"ctrl+x", 0x2, 'X'},       {u"ctrl+f1x", 0x2, 'F'},    {u"a+b", 0x0, 'B'},        {u"", 0, 0},
+      {u"ins", 0x8, 0x2D},
+  };
+  for (const Case& c : cases) {
+    HotKey h = parseHotKey(c.text);
+    EXPECT_EQ(h.modifiers, c.modifiers) << std::string(c.text.begin(), c.text.end());
+    EXPECT_EQ(h.key, c.key) << std::string(c.text.begin(), c.text.end());
+  }
+  EXPECT_EQ(hotKeyText(HotKey{}, fakeKeyName), u"None");
+  EXPECT_EQ(hotKeyText(HotKey{0x7, 0x41}, fakeKeyName), u"CTRL+SHIFT+ALT+K5");
+  EXPECT_EQ(hotKeyText(HotKey{0x4, 0}, fakeKeyName), u"ALT");
+  EXPECT_EQ(hotKeyText(HotKey{0, 0x42}, fakeKeyName), u"K6");
+}
+
+}  // namespace
+}  // namespace vorlo
