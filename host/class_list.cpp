@@ -9,6 +9,7 @@
 #include "stdlib/date.h"
 #include "stdlib/globals.h"
 #include "stdlib/portable_classes.h"
+#include "stdlib/struct_class.h"
 
 namespace vorlo {
 
@@ -40,6 +41,7 @@ constexpr Registration kRegistrations[] = {
     registerShortcuts,        // Shortcut, URLShortcut
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
+    registerStruct,           // Struct, StructArray: after DataFile, Form
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "stdlib/globals.h"
 #include "stdlib/math.h"
 #include "stdlib/regexp.h"
+#include "stdlib/struct_class.h"
 
 namespace vorlo {
 
@@ -25,6 +26,7 @@ constexpr Registration kPortableClasses[] = {
     registerDate,
     registerLanguageClasses,
     registerUriFunctions,
+    registerStruct,  // Struct, StructArray
 };
 
 }  // namespace
