@@ -1,6 +1,7 @@
 // MPEG audio through the system's ACM codec (Windows ships an MP3 decoder as an ACM driver).
 #include <windows.h>
-// After windows.h:
+// After windows.h (which the build trims of the multimedia declarations):
+#include <mmsystem.h>
 #include <mmreg.h>
 #include <msacm.h>
 
