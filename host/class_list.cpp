@@ -1,5 +1,6 @@
 #include "host/class_list.h"
 
+#include "host/data_file/data_file.h"
 #include "host/files/folder.h"
 #include "host/registry/registry.h"
 #include "host/shell/shell.h"
@@ -9,7 +10,6 @@
 #include "stdlib/date.h"
 #include "stdlib/globals.h"
 #include "stdlib/portable_classes.h"
-#include "stdlib/struct_class.h"
 
 namespace vorlo {
 
@@ -41,7 +41,7 @@ constexpr Registration kRegistrations[] = {
     registerShortcuts,        // Shortcut, URLShortcut
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
-    registerStruct,           // Struct, StructArray: after DataFile, Form
+    registerDataFile,         // after DiskInfo, DesktopToy
 };
 
 }  // namespace
