@@ -10,6 +10,7 @@
 #include "stdlib/date.h"
 #include "stdlib/globals.h"
 #include "stdlib/portable_classes.h"
+#include "stdlib/struct_class.h"
 
 namespace vorlo {
 
@@ -42,6 +43,7 @@ constexpr Registration kRegistrations[] = {
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
     registerDataFile,         // after DiskInfo, DesktopToy
+    registerStruct,           // Struct, StructArray: after DataFile, Form
 };
 
 }  // namespace
