@@ -1,6 +1,6 @@
 #include "host/class_list.h"
 
-#include "host/data_file/data_file.h"
+#include "host/dll/dll_class.h"
 #include "host/files/folder.h"
 #include "host/registry/registry.h"
 #include "host/shell/shell.h"
@@ -42,7 +42,7 @@ constexpr Registration kRegistrations[] = {
     registerShortcuts,        // Shortcut, URLShortcut
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
-    registerDataFile,         // after DiskInfo, DesktopToy
+    registerDll,              // DllParam, Dll: after DirectX
     registerStruct,           // Struct, StructArray: after DataFile, Form
 };
 

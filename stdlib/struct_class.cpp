@@ -258,7 +258,162 @@ void constructNothing(ScriptVM*, NativeClass*, const ScriptValue*, ScriptValue* 
 
 constexpr Member kArrayMembers[] = {{"toString", arrayText}};
 
+void storeAddress(uint8_t* at, uintptr_t address) { std::memcpy(at, &address, sizeof address); }
+uintptr_t loadAddress(const uint8_t* at) {
+  uintptr_t address;
+  std::memcpy(&address, at, sizeof address);
+  return address;
+}
+
+// The buffer a pointer member's held value stands for, in the width of what it points to.
+bool pointedBytes(ScriptVM* vm, uint32_t base, const ScriptValue& value, std::vector<uint8_t>* out) {
+  if (value.isString()) {
+    if (base == kStructShort || base == kStructUnsignedShort) {
+      std::u16string_view text = stringView(value.asString());
+      out->resize((text.size() + 1) * 2, 0);
+      std::memcpy(out->data(), text.data(), text.size() * 2);
+    } else {
+      std::string text = stringToAnsi(value.asString());
+      out->assign(text.begin(), text.end());
+      out->push_back(0);
+    }
+    return true;
+  }
+  if (value.kind == KindFloat) {
+    if (base == kStructFloat) out->resize(4), store(out->data(), float(value.asFloat()));
+    else out->resize(8), store(out->data(), value.asFloat());
+    return true;
+  }
+  if (value.kind == KindInteger || value.kind == KindBoolean) {
+    int64_t i = value.kind == KindInteger ? value.asInt() : (value.asBool() ? 1 : 0);
+    uint32_t width = 4;
+    if (base == kStructChar || base == kStructUnsignedChar || base == kStructString) width = 1;
+    else if (base == kStructShort || base == kStructUnsignedShort) width = 2;
+    else if (base == kStructInt64 || base == kStructUnsignedInt64) width = 8;
+    out->resize(width);
+    std::memcpy(out->data(), &i, width);
+    return true;
+  }
+  return false;
+}
+
+bool copyForNative(ScriptVM* vm, const ScriptValue& value, NativeStructCopy* copy, int depth);
+
+// Pointer members of one structure view, nested structures included; copies of pointed structures
+// are bounded by the nesting of layouts, one per member element.
+void preparePointers(ScriptVM* vm, const StructMemory& memory, const StructLayout& layout, uint32_t base,
+                     NativeStructCopy* copy, uint8_t* bytes, int depth) {
+  for (const StructMember& m : layout.members) {
+    for (uint32_t i = 0; i < m.elements(); i++) {
+      uint32_t at = base + m.offset + i * m.elementSize;
+      if (m.code == kStructNested && m.nested) {
+        preparePointers(vm, memory, *m.nested, at, copy, bytes, depth);
+        continue;
+      }
+      if (!m.isPointer()) continue;
+      auto held = memory.pointed.find(at);
+      if (held == memory.pointed.end()) continue;
+      const ScriptValue& value = held->second;
+      if (m.code == kStructPointer && value.kind == KindInteger) {
+        storeAddress(bytes + at, uintptr_t(value.asInt()));
+        continue;
+      }
+      std::vector<uint8_t> buffer;
+      if (value.kind == KindNative) {
+        // A structure that points to itself (directly or through others) is copied to a bounded depth.
+        NativeStructCopy inner;
+        if (depth >= kMaxStructNesting || !copyForNative(vm, value, &inner, depth + 1)) continue;
+        buffer = std::move(inner.bytes);
+        for (auto& b : inner.buffers) copy->buffers.push_back(std::move(b));
+      } else if (!pointedBytes(vm, m.baseCode(), value, &buffer)) {
+        continue;
+      }
+      if (buffer.empty()) buffer.push_back(0);
+      copy->buffers.push_back(std::move(buffer));
+      storeAddress(bytes + at, reinterpret_cast<uintptr_t>(copy->buffers.back().data()));
+    }
+  }
+}
+
+void readBackPointers(ScriptVM* vm, StructMemory& memory, const StructLayout& layout, uint32_t base,
+                      const StructMemory* old, const NativeStructCopy* copy) {
+  for (const StructMember& m : layout.members) {
+    for (uint32_t i = 0; i < m.elements(); i++) {
+      uint32_t at = base + m.offset + i * m.elementSize;
+      if (m.code == kStructNested && m.nested) {
+        readBackPointers(vm, memory, *m.nested, at, old, copy);
+        continue;
+      }
+      if (!m.isPointer()) continue;
+      uintptr_t address = loadAddress(memory.bytes.data() + at);
+      ScriptValue value = address ? ScriptValue::integer(int64_t(intptr_t(address))) : ScriptValue::null();
+      auto held = old ? old->pointed.find(at) : std::map<uint32_t, ScriptValue>::const_iterator{};
+      if (address && old && held != old->pointed.end() && held->second.isString() && copy) {
+        // Texts come back from our own buffers only, never past their end.
+        for (const std::vector<uint8_t>& b : copy->buffers) {
+          if (reinterpret_cast<uintptr_t>(b.data()) != address) continue;
+          uint32_t pointee = m.baseCode();
+          if (pointee == kStructShort || pointee == kStructUnsignedShort) {
+            size_t n = 0;
+            while (n + 1 < b.size() && (b[n] | b[n + 1])) n += 2;
+            std::u16string text(n / 2, u'\0');
+            std::memcpy(text.data(), b.data(), n);
+            value = ownedString(vm, text);
+          } else {
+            size_t n = 0;
+            while (n < b.size() && b[n]) n++;
+            value = ScriptValue::string(newStringFromAnsi(vm, reinterpret_cast<const char*>(b.data()), n));
+          }
+        }
+      }
+      memory.pointed[at] = value;
+    }
+  }
+}
+
+bool copyForNative(ScriptVM* vm, const ScriptValue& value, NativeStructCopy* copy, int depth) {
+  StructData* d = dataOf<StructData>(value, classes(vm).structClass);
+  if (!d) return false;
+  const uint8_t* from = d->memory->bytes.data() + d->base;
+  copy->bytes.assign(from, from + d->layout->size);
+  // Held values are kept by their offset in the whole block; this view may start inside it.
+  StructMemory view;
+  for (auto& [offset, v] : d->memory->pointed)
+    if (offset >= d->base && offset - d->base < d->layout->size) view.pointed[offset - d->base] = v;
+  preparePointers(vm, view, *d->layout, 0, copy, copy->bytes.data(), depth);
+  return true;
+}
+
 }  // namespace
+
+bool copyStructForNative(ScriptVM* vm, const ScriptValue& value, NativeStructCopy* copy) {
+  return copyForNative(vm, value, copy, 0);
+}
+
+ScriptValue structFromNative(ScriptVM* vm, const ScriptValue& templateValue, const std::vector<uint8_t>& bytes,
+                             const NativeStructCopy* copy) {
+  StructData* d = dataOf<StructData>(templateValue, classes(vm).structClass);
+  if (!d || bytes.size() != d->layout->size) return ScriptValue::undefined();
+  StructMemory old;
+  for (auto& [offset, v] : d->memory->pointed)
+    if (offset >= d->base && offset < d->base + d->layout->size) old.pointed[offset - d->base] = v;
+  auto memory = std::make_shared<StructMemory>();
+  memory->bytes = bytes;
+  readBackPointers(vm, *memory, *d->layout, 0, &old, copy);
+  return makeStruct(vm, std::move(memory), d->root, d->layout, 0);
+}
+
+ScriptValue structFromNativeByName(ScriptVM* vm, std::u16string_view name, const std::vector<uint8_t>& bytes) {
+  std::optional<std::u16string> descriptor = descriptorOf(vm, name);
+  if (!descriptor) return ScriptValue::undefined();
+  std::shared_ptr<const StructLayout> layout = layOut(vm, *descriptor);
+  if (!layout || layout->size != bytes.size()) return ScriptValue::undefined();
+  auto memory = std::make_shared<StructMemory>();
+  memory->bytes = bytes;
+  readBackPointers(vm, *memory, *layout, 0, nullptr, nullptr);
+  const StructLayout* raw = layout.get();
+  return makeStruct(vm, std::move(memory), std::move(layout), raw, 0);
+}
 
 StructTarget nativeStructTarget() { return StructTarget{uint32_t(sizeof(void*))}; }
 
