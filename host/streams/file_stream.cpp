@@ -109,7 +109,14 @@ void unget(MemberCall& c) {
 void readLine(MemberCall& c) {
   D* d = sm::open<D>(c);
   if (!d) return;
-  std::string line = readFileLine([d] { return d->next(); });
+  if (!d->turn(D::Last::Reading)) {
+    setText(c.vm, c.result, "");
+    return;
+  }
+  // One lock for the whole line instead of one per byte.
+  _lock_file(d->file);
+  std::string line = readFileLine([d] { return _getc_nolock(d->file); });
+  _unlock_file(d->file);
   setStringFromAnsi(c.vm, c.result, line.data(), line.size());
 }
 

@@ -52,8 +52,12 @@ class MemoryStream {
     fail_ = s.fail;
   }
 
-  // Takes the content of another stream (for results built piece by piece).
-  void swapContent(std::vector<uint8_t>& other) { bytes_.swap(other); }
+  // Takes bytes read elsewhere as the whole content: get position 0, put position at the end.
+  void adopt(std::vector<uint8_t>&& bytes) {
+    bytes_ = std::move(bytes);
+    get_ = 0;
+    put_ = bytes_.size();
+  }
 
  private:
   std::vector<uint8_t> bytes_;

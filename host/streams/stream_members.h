@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/ansi.h"
 #include "engine/convert.h"
@@ -82,19 +83,23 @@ void read(MemberCall& c) {
   ScriptValue n = c.arg(0);
   if (!d || n.kind != KindInteger || n.asInt() <= 0) return;
   uint64_t wanted = static_cast<uint64_t>(n.asInt());
+  // Read straight into the result's storage, one piece at a time as the data arrives.
   std::unique_ptr<MemoryStream> out;
   try {
-    out = std::make_unique<MemoryStream>();
-    std::unique_ptr<uint8_t[]> piece(new uint8_t[kCopyPiece]);
+    std::vector<uint8_t> bytes;
     while (wanted > 0) {
       size_t ask = wanted < kCopyPiece ? static_cast<size_t>(wanted) : kCopyPiece;
-      size_t got = d->readBytes(piece.get(), ask);
-      if (got && !out->write(piece.get(), got)) return;  // out of memory: undefined
+      size_t old = bytes.size();
+      bytes.resize(old + ask);
+      size_t got = d->readBytes(bytes.data() + old, ask);
+      bytes.resize(old + got);
       wanted -= got;
       if (got < ask) break;
     }
-  } catch (const std::bad_alloc&) {
-    return;
+    out = std::make_unique<MemoryStream>();
+    out->adopt(std::move(bytes));
+  } catch (const std::exception&) {
+    return;  // out of memory: undefined
   }
   *c.result = makeStringStream(c.vm, std::move(out));
 }
