@@ -1,5 +1,6 @@
 #include "host/class_list.h"
 
+#include "host/data_file/data_file.h"
 #include "host/dll/dll_class.h"
 #include "host/files/folder.h"
 #include "host/registry/registry.h"
@@ -43,6 +44,7 @@ constexpr Registration kRegistrations[] = {
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
     registerDll,              // DllParam, Dll: after DirectX
+    registerDataFile,         // after DiskInfo, DesktopToy
     registerStruct,           // Struct, StructArray: after DataFile, Form
 };
 

@@ -34,6 +34,9 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   quit_ = false;
   frames_ = 0;
   instanceCount_ = 0;
+  mixer_.stopAll();
+  sounds_.clear();
+  streams_.clear();
   movie_ = readMovie(bytes, error);
   if (!movie_) return false;
   resolveImports(*movie_, source_);
@@ -74,6 +77,7 @@ double Player::elapsedMillis() const {
 
 void Player::onTag(MovieClip& clip, const RawTag& tag) {
   if (tagHandler_) tagHandler_(clip, tag);
+  onSoundTag(clip, tag);
   if (!vm_) return;
   if (tag.code == tag::DoAction) {
     if (vm_->skipsActions(clip)) return;

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -11,6 +12,7 @@
 
 #include "player/display/movie_clip.h"
 #include "player/render/renderer.h"
+#include "player/sound/mixer.h"
 #include "player/swf/imports.h"
 #include "player/swf/movie.h"
 
@@ -90,6 +92,14 @@ class Player {
   // when the request cannot be read or names no registered function.
   std::string callFunction(const std::string& requestXml);
 
+  // ---- Sound ----
+  // The next `frames` frames of the movie's sound: 44,100 Hz, 16-bit, stereo interleaved
+  // (2 * frames samples). Safe to call from the host's audio thread while frames advance.
+  void mixAudio(int16_t* out, size_t frames) { mixer_.mix(out, frames); }
+  // Sounds and streams still playing.
+  size_t activeSounds() const { return mixer_.active(); }
+  Mixer& mixer() { return mixer_; }
+
   // ---- Input ----
   // Pointer positions are pixels of the view the stage is shown in: `width` x `height` with
   // `scale` (render sets the view it draws too). Without a view the movie's own size is used.
@@ -117,6 +127,14 @@ class Player {
   void runEnterFrame(DisplayObject& object);
   void runClipEvent(avm1::ClipObject* clip, uint32_t event);
   double elapsedMillis() const;
+  // Sound (player_sound.cpp).
+  void onSoundTag(MovieClip& clip, const RawTag& tag);
+  std::shared_ptr<const Pcm> decodedSound(uint16_t id);
+  void playButtonSound(const Button& button, int transition);
+  struct StreamState;
+  Mixer mixer_;
+  std::map<uint16_t, std::shared_ptr<const Pcm>> sounds_;
+  std::map<const MovieClip*, std::shared_ptr<StreamState>> streams_;
   // Input (player_input.cpp).
   struct PointerState {
     DisplayObject* hovered = nullptr;  // checked against the stage before each use

@@ -155,6 +155,7 @@ void Player::transition(DisplayObject& object, int which) {
   avm1::ClipObject* self = vm_->clipObject(object);
   if (auto* button = dynamic_cast<ButtonObject*>(&object)) {
     button->setState(t.state);
+    playButtonSound(button->definition(), which);
     std::vector<DisplayObject*> path = pathTo(*root_, object);
     auto* parent = path.size() >= 2 ? dynamic_cast<MovieClip*>(path[path.size() - 2]) : nullptr;
     for (const ButtonAction& action : button->definition().actions) {

@@ -183,21 +183,6 @@ Value hitTest(Vm& vm, Value& self, std::vector<Value>& args) {
   return Value(hit(int(std::floor(x - fx)), int(std::floor(y - fy))));
 }
 
-ColorTransform colorTransformOf(Vm& vm, const Value& v) {
-  ColorTransform cx;
-  if (!v.isObject()) return cx;
-  auto n = [&](const char* name, double fallback) {
-    double d = vm.toNumber(vm.get(v.obj, name));
-    return std::isfinite(d) ? d : fallback;
-  };
-  auto mult = [&](const char* name) { return int32_t(std::clamp(n(name, 1) * 256, -1e6, 1e6)); };
-  auto add = [&](const char* name) { return int32_t(std::clamp(n(name, 0), -1e6, 1e6)); };
-  cx.rMult = mult("redMultiplier"), cx.gMult = mult("greenMultiplier"), cx.bMult = mult("blueMultiplier");
-  cx.aMult = mult("alphaMultiplier"), cx.rAdd = add("redOffset"), cx.gAdd = add("greenOffset");
-  cx.bAdd = add("blueOffset"), cx.aAdd = add("alphaOffset");
-  return cx;
-}
-
 // draw(source, matrix, colorTransform, blendMode, clipRect): a bitmap or a clip drawn over the
 // pixels, only inside clipRect when one is given.
 Value draw(Vm& vm, Value& self, std::vector<Value>& args) {

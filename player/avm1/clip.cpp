@@ -241,9 +241,12 @@ Value Vm::getClipProperty(ClipObject& c, int index) {
     case 7: return Value(d->visible);
     case 8:
     case 9: {
+      // The reference player keeps bounds in whole twips: each edge of the transformed box is
+      // rounded before the size is taken.
       Rect b = m.apply(d->bounds());
       if (b.empty()) return Value(0.0);
-      return Value(index == 8 ? (b.xMax - b.xMin) / 20 : (b.yMax - b.yMin) / 20);
+      if (index == 8) return Value((std::round(b.xMax) - std::round(b.xMin)) / 20);
+      return Value((std::round(b.yMax) - std::round(b.yMin)) / 20);
     }
     case 10: {
       if (c.cachedTransform) return Value(c.rotation);

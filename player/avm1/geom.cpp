@@ -406,6 +406,27 @@ bool readPoint(Vm& vm, const Value& v, double* x, double* y) {
   return true;
 }
 
+ColorTransform colorTransformOf(Vm& vm, const Value& v) {
+  ColorTransform cx;
+  if (!v.isObject()) return cx;
+  auto n = [&](const char* name, double fallback) {
+    double d = vm.toNumber(vm.get(v.obj, name));
+    return std::isfinite(d) ? d : fallback;
+  };
+  auto mult = [&](const char* name) { return int32_t(std::clamp(n(name, 1) * 256, -1e6, 1e6)); };
+  auto add = [&](const char* name) { return int32_t(std::clamp(n(name, 0), -1e6, 1e6)); };
+  cx.rMult = mult("redMultiplier"), cx.gMult = mult("greenMultiplier"), cx.bMult = mult("blueMultiplier");
+  cx.aMult = mult("alphaMultiplier"), cx.rAdd = add("redOffset"), cx.gAdd = add("greenOffset");
+  cx.bAdd = add("blueOffset"), cx.aAdd = add("alphaOffset");
+  return cx;
+}
+
+Value newColorTransform(Vm& vm, const ColorTransform& cx) {
+  return makeInstance(vm, "ColorTransform",
+                      {Value(cx.rMult / 256.0), Value(cx.gMult / 256.0), Value(cx.bMult / 256.0), Value(cx.aMult / 256.0),
+                       Value(double(cx.rAdd)), Value(double(cx.gAdd)), Value(double(cx.bAdd)), Value(double(cx.aAdd))});
+}
+
 void installGeom(Vm& vm, Object* global) {
   Value flash = vm.get(global, "flash");
   if (!flash.isObject()) {
@@ -457,6 +478,7 @@ void installGeom(Vm& vm, Object* global) {
   method(vm, color, "toString", colorToString);
   method(vm, color, "concat", colorConcat);
   accessor(vm, color, "rgb", colorRgb, colorSetRgb);
+  installTransform(vm, package);
 }
 
 }  // namespace vorlo::player::avm1

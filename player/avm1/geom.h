@@ -15,5 +15,10 @@ Matrix matrixOf(Vm& vm, const Value& v);
 // x, y, width and height of a Rectangle-like object; false when `v` is no object.
 bool readRect(Vm& vm, const Value& v, double* x, double* y, double* w, double* h);
 bool readPoint(Vm& vm, const Value& v, double* x, double* y);
+// A ColorTransform-like object as the core's colour transform (missing fields: identity), and back.
+ColorTransform colorTransformOf(Vm& vm, const Value& v);
+Value newColorTransform(Vm& vm, const ColorTransform& cx);
+// flash.geom.Transform and clips' `transform` (transform.cpp).
+void installTransform(Vm& vm, Object* geom);
 
 }  // namespace vorlo::player::avm1

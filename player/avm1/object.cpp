@@ -149,7 +149,7 @@ Value Vm::lookup(Object* o, const std::string& name, bool* found, Object** holde
       Property& p = cur->props[it->second];
       *found = true;
       if (holder) *holder = cur;
-      if (p.getter) return call(Value(p.getter), self, {});
+      if (p.getter) return callAccessor(cur, p.getter, self, {}, p.value);
       return p.value;
     }
     Value out;
@@ -268,7 +268,7 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
     Property& p = o->props[it->second];
     if (p.minVersion <= version) {
       if (p.setter || p.getter) {
-        if (p.setter) call(Value(p.setter), Value(o), {value});
+        if (p.setter) callAccessor(o, p.setter, Value(o), {value}, p.value);
         return;
       }
       if (p.flags & kReadOnly) return;
@@ -284,7 +284,7 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
     Property& p = cur->props[pit->second];
     if (p.minVersion > version) continue;
     if (p.setter) {
-      call(Value(p.setter), Value(o), {value});
+      callAccessor(cur, p.setter, Value(o), {value}, p.value);
       return;
     }
     if (p.getter) return;
@@ -297,6 +297,25 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
   }
   o->index.emplace(k, uint32_t(o->props.size()));
   o->props.push_back(Property{name, value, nullptr, nullptr, 0, 0});
+}
+
+Value Vm::callAccessor(Object* holder, Object* fn, const Value& self, std::vector<Value> args, Value& slot) {
+  int& depth = accessorDepth_[{holder, fn}];
+  if (depth >= kMaxAccessorDepth) {
+    if (args.empty()) return slot;
+    slot = args[0];
+    return {};
+  }
+  ++depth;
+  struct Leave {
+    Vm& vm;
+    std::pair<const Object*, const Object*> key;
+    ~Leave() {
+      auto it = vm.accessorDepth_.find(key);
+      if (it != vm.accessorDepth_.end() && --it->second <= 0) vm.accessorDepth_.erase(it);
+    }
+  } leave{*this, {holder, fn}};
+  return call(Value(fn), self, std::move(args));
 }
 
 bool Vm::hasOwn(Object* o, const std::string& name) {
@@ -331,6 +350,9 @@ bool Vm::remove(Object* o, const std::string& name) {
   }
   if (o->props[it->second].flags & kDontDelete) return false;
   uint32_t slot = it->second;
+  // A property made again is a new one: its accessors start from no calls.
+  accessorDepth_.erase({o, o->props[slot].getter});
+  accessorDepth_.erase({o, o->props[slot].setter});
   o->props.erase(o->props.begin() + slot);
   o->index.erase(it);
   for (auto& [name2, s] : o->index)

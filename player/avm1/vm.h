@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -311,6 +312,7 @@ class Vm {
   }
   ClipObject* runningBase = nullptr;  // the timeline of the innermost running code
   static constexpr int kMaxCallDepth = 256;
+  static constexpr int kMaxAccessorDepth = 65;
   static constexpr int kMaxScopeDepth = 256;
   static constexpr size_t kMaxStack = 1 << 20;
   static constexpr long kActionBudget = 20'000'000;
@@ -337,6 +339,11 @@ class Vm {
   int gotoTarget_ = 0;
   std::vector<Object*> markStack_;
   long budget_ = kActionBudget;
+  // Calls of each accessor (holder, getter or setter) running now: the reference player lets one
+  // run at most kMaxAccessorDepth calls deep and skips deeper accesses.
+  std::map<std::pair<const Object*, const Object*>, int> accessorDepth_;
+  // A skipped access reads or writes the property's own slot instead.
+  Value callAccessor(Object* holder, Object* fn, const Value& self, std::vector<Value> args, Value& slot);
 };
 
 void markObject(Vm& vm, Object* o);

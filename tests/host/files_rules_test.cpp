@@ -112,3 +112,34 @@ TEST(HotKeyText, ParsesModifiersAndKeys) {
 
 }  // namespace
 }  // namespace vorlo
+
+#include "host/data_file/data_file_layout.h"
+
+namespace vorlo {
+namespace {
+
+TEST(DataFileLayout, SectionPartsAndIndices) {
+  EXPECT_EQ(sectionParts(u"x.list.0"), (std::vector<std::u16string>{u"x", u"list", u"0"}));
+  EXPECT_EQ(sectionParts(u"a b.c"), (std::vector<std::u16string>{u"a", u"b", u"c"}));
+  EXPECT_EQ(sectionParts(u"a..b"), (std::vector<std::u16string>{u"a", u"", u"b"}));
+  EXPECT_EQ(indexPart(u"0"), 0);
+  EXPECT_EQ(indexPart(u"4294967294"), 4294967294LL);
+  EXPECT_FALSE(indexPart(u"4294967295"));     // beyond the index range
+  EXPECT_FALSE(indexPart(u"99999999999999"));  // far beyond it
+  EXPECT_FALSE(indexPart(u"-1"));
+  EXPECT_FALSE(indexPart(u"1a"));
+  EXPECT_FALSE(indexPart(u""));
+}
+
+TEST(DataFileLayout, TypesAndIntegers) {
+  EXPECT_EQ(storedType(u"array"), StoredType::Array);
+  EXPECT_FALSE(storedType(u"Array"));
+  EXPECT_EQ(storedTypeName(StoredType::Float), u"float");
+  EXPECT_EQ(integerValue(u"-42"), -42);
+  EXPECT_EQ(integerValue(u"12abc"), 12);
+  EXPECT_EQ(integerValue(u"9223372036854775807"), INT64_MAX);
+  EXPECT_EQ(integerValue(u"junk"), 0);
+}
+
+}  // namespace
+}  // namespace vorlo

@@ -150,6 +150,65 @@ bool assembleControl(AsmContext& ctx, const Statement& s, TagList& out) {
     w.u16(id);
     w.data(assembleActions(ctx, s.block));
     out.add(tag::DoInitAction, w.bytes);
+  } else if (k == "startsound") {
+    // StartSound: the sound's id and its SOUNDINFO.
+    Args a(s);
+    uint16_t id = parseId(a.positional("the sound id"));
+    bool stop = a.flag("stop"), noMultiple = a.flag("nomultiple");
+    auto in = a.option("in"), outPoint = a.option("out"), loops = a.option("loops");
+    auto envelope = a.option("envelope");
+    a.finish();
+    SwfWriter w;
+    w.u16(id);
+    w.ub(2, 0);
+    w.flag(stop);
+    w.flag(noMultiple);
+    w.flag(envelope.has_value());
+    w.flag(loops.has_value());
+    w.flag(outPoint.has_value());
+    w.flag(in.has_value());
+    if (in) w.u32(uint32_t(parseInt(*in, 0, 0xFFFFFFFFll)));
+    if (outPoint) w.u32(uint32_t(parseInt(*outPoint, 0, 0xFFFFFFFFll)));
+    if (loops) w.u16(uint16_t(parseInt(*loops, 0, 65535)));
+    if (envelope) {
+      // position:left:right,... (levels 0..32768)
+      std::vector<Word> points = splitList(*envelope);
+      w.u8(uint8_t(points.size()));
+      for (const Word& p : points) {
+        std::vector<Word> parts = splitList(p, ':');
+        if (parts.size() != 3) a.fail("an envelope point is position:left:right");
+        w.u32(uint32_t(parseInt(parts[0], 0, 0xFFFFFFFFll)));
+        w.u16(uint16_t(parseInt(parts[1], 0, 32768)));
+        w.u16(uint16_t(parseInt(parts[2], 0, 32768)));
+      }
+    }
+    out.add(tag::StartSound, w.bytes);
+  } else if (k == "streamhead") {
+    // SoundStreamHead2: the stream's format; the playback format is the same.
+    Args a(s);
+    unsigned format = unsigned(parseInt(a.option("format").value_or(Word{"3"}), 0, 15));
+    unsigned rate = unsigned(parseInt(a.option("rate").value_or(Word{"3"}), 0, 3));
+    bool sixteen = a.flag("16bit"), stereo = a.flag("stereo");
+    unsigned samples = unsigned(parseInt(a.option("samples").value_or(Word{"0"}), 0, 65535));
+    int latency = int(parseInt(a.option("latency").value_or(Word{"0"}), -32768, 32767));
+    a.finish();
+    SwfWriter w;
+    for (int i = 0; i < 2; ++i) {
+      if (i == 0) w.ub(4, 0);  // reserved
+      else w.ub(4, format);
+      w.ub(2, rate);
+      w.flag(sixteen);
+      w.flag(stereo);
+    }
+    w.u16(samples);
+    if (format == 2) w.u16(uint16_t(int16_t(latency)));
+    out.add(tag::SoundStreamHead2, w.bytes);
+  } else if (k == "streamblock") {
+    Args a(s);
+    std::vector<Word> hex;
+    while (auto w = a.optionalPositional()) hex.push_back(*w);
+    a.finish();
+    out.add(tag::SoundStreamBlock, parseHex(hex));
   } else if (k == "background") {
     Args a(s);
     Rgba c = parseColor(a.positional("the colour"));
@@ -196,6 +255,22 @@ bool assembleDefinition(AsmContext& ctx, const Statement& s, TagList& out) {
     uint32_t samples = uint32_t(parseInt(a.option("samples").value_or(Word{"0"}), 0, 0xFFFFFFFFll));
     std::vector<uint8_t> data;
     if (auto d = a.option("data")) data = parseHex({*d});
+    if (auto t = a.option("tone")) {
+      // A sine of this many hertz as 16-bit little-endian samples (format 3) at the rate's speed.
+      double hertz = double(parseInt(*t, 1, 20000));
+      static constexpr double kRates[] = {5512.5, 11025, 22050, 44100};
+      int channels = stereo ? 2 : 1;
+      data.clear();
+      for (uint32_t i = 0; i < samples; ++i) {
+        auto v = int16_t(std::lround(12000 * std::sin(2 * 3.14159265358979 * hertz * i / kRates[rate])));
+        for (int c = 0; c < channels; ++c) {
+          data.push_back(uint8_t(v));
+          data.push_back(uint8_t(uint16_t(v) >> 8));
+        }
+      }
+      format = 3;
+      sixteen = true;
+    }
     a.finish();
     SwfWriter w;
     w.u16(id);

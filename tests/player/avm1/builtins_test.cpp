@@ -202,5 +202,23 @@ TEST(Avm1Builtins, BitmapDataKeepsPixelsAsTheReferencePlayer) {
   for (const Case& c : cases) EXPECT_EQ(run(8, c.actions), c.trace) << c.actions;
 }
 
+TEST(Avm1Builtins, ClipTransformIsALiveViewOfTheClip) {
+  std::string clip = "push 1 \"c\" 2 \"createEmptyMovieClip\"\ncallFunction\nstoreRegister 2\npop\n";
+  // transform.matrix = new Matrix(2, 0, 0, 3, 10, 5): scale and position follow, in pixels.
+  std::string setMatrix = newIn("geom", "Matrix", "5 10 3 0 0 2", 6, 1) +
+                          "push r:2 \"transform\"\ngetMember\npush \"matrix\" r:1\nsetMember\n";
+  std::string read = "push r:2 \"_xscale\"\ngetMember\ntrace\npush r:2 \"_yscale\"\ngetMember\ntrace\n"
+                     "push r:2 \"_x\"\ngetMember\ntrace\n"
+                     "push r:2 \"transform\"\ngetMember\npush \"matrix\"\ngetMember\npush \"toString\"\ncallMethod\ntrace\n";
+  EXPECT_EQ(run(8, clip + setMatrix + read), "200\n300\n10\n(a=2, b=0, c=0, d=3, tx=10, ty=5)\n");
+  // The colour transform comes back as a ColorTransform.
+  EXPECT_EQ(run(8, clip + newIn("geom", "ColorTransform", "0 0 0 0 0.5 1 1 1", 8, 1) +
+                       "push r:2 \"transform\"\ngetMember\npush \"colorTransform\" r:1\nsetMember\n"
+                       "push r:2 \"transform\"\ngetMember\npush \"colorTransform\"\ngetMember\n"
+                       "push \"alphaMultiplier\"\ngetMember\ntrace"),
+            "0.5\n");
+  EXPECT_EQ(run(7, clip + "push r:2 \"transform\"\ngetMember\ntrace"), "undefined\n");
+}
+
 }  // namespace
 }  // namespace vorlo::player
