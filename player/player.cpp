@@ -57,6 +57,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   };
   vm_->onWarning = [this](const std::string& text) { stage_.warn(text); };
   vm_->onExternalCall = externalCallHandler_;
+  vm_->loader = source_;
   avm1::installInput(*vm_, vm_->global());
   stage_.input = InputState{};
   pointer_ = PointerState{};
@@ -214,6 +215,8 @@ void Player::advance() {
     runEnterFrame(*root_);
     runScripts();
     vm_->runTimers(elapsedMillis());
+    runScripts();
+    vm_->runPendingLoads();
     runScripts();
     // The stage moved under a pointer that stood still: buttons roll over and out all the same.
     if (pointer_.inView) {

@@ -10,6 +10,7 @@
 
 #include "player/avm1/geom.h"
 #include "player/avm1/host_api.h"
+#include "player/avm1/loading.h"
 #include "player/avm1/natives.h"
 #include "player/avm1/text.h"
 #include "player/avm1/vm.h"
@@ -1162,6 +1163,7 @@ void Vm::installBuiltins() {
   installBitmapData(*this, global_);
   installNativeTables(*this, global_);
   installExternalInterface(*this, global_);
+  installLoading(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

@@ -114,6 +114,7 @@ class Interpreter {
   Function* defineFunction(Reader& r, bool v2, const Code& code, uint32_t bodyStart, uint32_t* bodySize);
   Flow tryBlock(Reader& r, const Code& code, uint32_t next, uint32_t end, uint32_t* after);
   void getUrl(const std::string& url, const std::string& target);
+  void loadVariables(const std::string& url, const std::string& target);
   // tellTarget: a missing clip makes the root the target, as the reference player does; from SWF 7
   // only variables are looked up there, while timeline actions and properties do nothing.
   void setTarget(ClipObject* t) {
@@ -304,6 +305,17 @@ void Interpreter::callFrame(const Value& frame) {
       vm_.runBlock(*clip, block);
     }
   }
+}
+
+// loadVariables(url, target) and loadVariablesNum (whose target is "_levelN"): the variables
+// arrive on a later frame.
+void Interpreter::loadVariables(const std::string& url, const std::string& target) {
+  Object* o = vm_.resolvePath(a_, target);
+  if (!o || o->kind != Kind::Clip) {
+    vm_.warn("loadVariables: no clip \"" + target + "\"");
+    return;
+  }
+  vm_.pendingLoads.push_back({Vm::LoadKind::Variables, Value(o), url});
 }
 
 void Interpreter::getUrl(const std::string& url, const std::string& target) {
@@ -742,10 +754,11 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x9A: {
-        r.u8();
+        uint8_t flags = r.u8();
         std::string target = str(pop());
         std::string url = str(pop());
-        getUrl(url, target);
+        if (flags & 0x80) loadVariables(url, target);
+        else getUrl(url, target);
         break;
       }
       case 0x8D: {  // WaitForFrame2

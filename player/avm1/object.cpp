@@ -714,6 +714,7 @@ void Vm::collectGarbage() {
     mark(p);
   for (ClipObject* c : clips_)
     if (c->display) mark(c);
+  for (const PendingLoad& load : pendingLoads) markValue(load.target);
   for (const Timer& t : timers) {
     markValue(t.target);
     for (const Value& v : t.args) markValue(v);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -186,6 +187,17 @@ class Vm {
   // ExternalInterface.call: the request and the answer are external-call XML. While it is empty
   // the external interface is not available.
   std::function<std::string(const std::string& requestXml)> onExternalCall;
+  // Reads what a script loads (a URL as the movie wrote it): the bytes, or nothing with `error` set.
+  std::function<std::optional<std::vector<uint8_t>>(const std::string& url, std::string* error)> loader;
+  // Loads the scripts asked for, answered on a later frame (loading.cpp).
+  enum class LoadKind : uint8_t { Data, Variables };  // onData(text) of the object, variables of a clip
+  struct PendingLoad {
+    LoadKind kind;
+    Value target;
+    std::string url;
+  };
+  std::vector<PendingLoad> pendingLoads;
+  void runPendingLoads();
 
   // Runs an action block (DoAction, a frame's script) with `clip` as its timeline.
   void runBlock(MovieClip& clip, std::shared_ptr<const std::vector<uint8_t>> block);

@@ -113,5 +113,47 @@ TEST(Avm1Host, ExternalInterfaceBothWays) {
   EXPECT_EQ(player.callFunction("not xml"), "");
 }
 
+TEST(Avm1Host, LoadsArriveThroughTheSourceOnALaterFrame) {
+  Player player;
+  std::vector<std::string> asked;
+  player.setMovieSource([&](const std::string& url, std::string* error) -> std::optional<std::vector<uint8_t>> {
+    asked.push_back(url);
+    std::string text = url == "vars.txt" ? "a=one+two&b=%21" : url == "doc.xml" ? "<r><i/></r>" : "";
+    if (text.empty()) {
+      *error = "not found";
+      return std::nullopt;
+    }
+    return std::vector<uint8_t>(text.begin(), text.end());
+  });
+  std::string out;
+  load(player, out,
+       "movie version=8 size=100x100\nactions {\n"
+       // lv = new LoadVars(); lv.onLoad = function (ok) { trace(ok + ":" + this.a + ":" + this.b) }
+       "push 0 \"LoadVars\"\nnewObject\nstoreRegister 1\npop\n"
+       "function \"\" ok {\n  push \"ok\"\n  getVariable\n  push \":\"\n  add2\n  push \"this\"\n  getVariable\n"
+       "  push \"a\"\n  getMember\n  add2\n  push \":\"\n  add2\n  push \"this\"\n  getVariable\n  push \"b\"\n"
+       "  getMember\n  add2\n  trace\n}\nstoreRegister 2\npop\n"
+       "push r:1 \"onLoad\" r:2\nsetMember\n"
+       "push \"vars.txt\" 1 r:1 \"load\"\ncallMethod\ntrace\n"
+       // a second LoadVars whose file is missing
+       "push 0 \"LoadVars\"\nnewObject\nstoreRegister 3\npop\npush r:3 \"onLoad\" r:2\nsetMember\n"
+       "push \"missing.txt\" 1 r:3 \"load\"\ncallMethod\npop\n"
+       // x = new XML(); x.onLoad = function (ok) { trace(this.firstChild.nodeName) }; x.load("doc.xml")
+       "push 0 \"XML\"\nnewObject\nstoreRegister 3\npop\n"
+       "function \"\" ok {\n  push \"this\"\n  getVariable\n  push \"firstChild\"\n  getMember\n"
+       "  push \"nodeName\"\n  getMember\n  trace\n}\nstoreRegister 1\npop\npush r:3 \"onLoad\" r:1\nsetMember\n"
+       "push \"doc.xml\" 1 r:3 \"load\"\ncallMethod\npop\n"
+       // loadVariables("vars.txt", "/c") into a new clip
+       "push 1 \"c\" 2 \"createEmptyMovieClip\"\ncallFunction\npop\n"
+       "push \"vars.txt\" \"/c\"\ngetURL2 variables\n"
+       "}\nshow\nshow\n");
+  EXPECT_EQ(out, "true\n");  // nothing arrives during the frame that asked
+  EXPECT_TRUE(asked.empty());
+  player.advance();
+  EXPECT_EQ(out, "true\ntrue:one two:!\nfalse:undefined:undefined\nr\n");
+  EXPECT_EQ(player.getVariable("/c:a"), "one two");
+  EXPECT_EQ(asked, (std::vector<std::string>{"vars.txt", "missing.txt", "doc.xml", "vars.txt"}));
+}
+
 }  // namespace
 }  // namespace vorlo::player
