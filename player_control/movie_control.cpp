@@ -106,6 +106,7 @@ void MovieControl::setMovie(const std::string& url) {
     player_.setMovieSource(player::localFiles(folderOf(path)));
     if (!player_.load(bytes, &loadError_) && loadError_.empty()) loadError_ = "not a movie";
   }
+  if (loadError_.empty() && !startPlaying_) player_.root().stop();
   // A movie that cannot be played leaves an empty stage, not the last one.
   if (!loadError_.empty()) {
     std::string ignored;
@@ -137,6 +138,7 @@ void MovieControl::render(player::Surface& target) {
 bool MovieControl::playing() const { return player_.loaded() && const_cast<player::Player&>(player_).root().playing(); }
 
 void MovieControl::setPlaying(bool on) {
+  startPlaying_ = on;
   if (!player_.loaded()) return;
   if (on) player_.root().play();
   else player_.root().stop();

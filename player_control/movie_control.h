@@ -81,6 +81,8 @@ class MovieControl {
 
   player::Player player_;
   std::string movieUrl_, loadError_;
+  // Whether a movie starts playing: the last Playing written, also before the movie was put.
+  bool startPlaying_ = true;
   std::deque<PendingEvent> events_;
   long flashVersion_;
 };

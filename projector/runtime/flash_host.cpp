@@ -165,8 +165,6 @@ std::optional<std::pair<int, int>> FlashHost::loadMovie(const std::string& path,
   HRESULT hr = fw::putProperty(d, L"Movie", movie);
   VariantClear(&movie);
   if (FAILED(hr)) return std::nullopt;
-  // The new movie starts as the auto-play flag says.
-  fw::putProperty(d, L"Playing", boolVariant(autoPlay));
   std::optional<MovieHeader> header = readMovieHeader(path);
   if (!header) return std::make_pair(0, 0);
   return std::make_pair(header->right - header->left, header->bottom - header->top);

@@ -15,6 +15,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "tools/play/window_player.h"
 #include "util/text.h"
 #endif
 
@@ -58,6 +59,9 @@ int run(const std::vector<std::string>& args) {
     std::fprintf(stderr, "vorlo-play: %s\n%s", usage->c_str(), kUsage);
     return 2;
   }
+#ifdef _WIN32
+  if (options.windowed()) return playInWindow(options.movie);
+#endif
   std::vector<uint8_t> bytes;
   std::string error;
   if (!readWhole(options.movie, bytes, error)) {

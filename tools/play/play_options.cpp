@@ -11,6 +11,7 @@ const char* const kUsage =
     "Plays N frames (frame 1 is the first) without a window. --png writes the last frame, --png-every\n"
     "writes DIR/frame-0001.png and on; --time renders every frame and prints the median and maximum\n"
     "render time per frame on standard error. The stage is the movie's size unless --size gives one.\n"
+    "On Windows, without --frames, --png, --png-every and --time the movie plays in a window.\n"
     "The movie's trace output goes to standard output.\n";
 
 namespace {
@@ -36,6 +37,7 @@ std::optional<std::string> parseOptions(const std::vector<std::string>& args, Op
     std::string v;
     if (a == "--frames") {
       if (!value(v) || !parseInt(v, out.frames, 1, 1000000)) return "--frames needs a count from 1 to 1000000";
+      out.framesGiven = true;
     } else if (a == "--png") {
       if (!value(out.png) || out.png.empty()) return "--png needs a file name";
     } else if (a == "--png-every") {
