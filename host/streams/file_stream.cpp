@@ -168,31 +168,17 @@ void setPos(ScriptVM*, void* self, const ScriptValue& value) {
   }
 }
 
-constexpr Member kMembers[] = {
-    instanceMethod("get", sm::get<D>),
-    instanceMethod("getShort", sm::getShort<D>),
-    instanceMethod("getLong", sm::getLong<D>),
-    instanceMethod("getFloat", sm::getFloat<D>),
-    instanceMethod("getDouble", sm::getDouble<D>),
-    instanceMethod("read", sm::read<D>),
+constexpr Member kOwnMembers[] = {
     instanceMethod("readLine", readLine),
-    instanceMethod("readString", sm::readString<D>),
-    instanceMethod("readUnicodeString", sm::readUnicodeString<D>),
     instanceMethod("put", put),
-    instanceMethod("putShort", sm::putShort<D>),
-    instanceMethod("putFloat", sm::putFloat<D>),
-    instanceMethod("write", sm::write<D, true>),
-    instanceMethod("writeLine", sm::writeLine<D, true>),
-    instanceMethod("writeString", sm::writeString<D>),
-    instanceMethod("writeUnicodeString", sm::writeUnicodeString<D>),
     instanceMethod("unget", unget),
     instanceMethod("flush", flush),
     instanceMethod("close", close),
     {"toString", toText},
     instanceProperty("length", getLength, setLength),
     instanceProperty("pos", getPos, setPos),
-    instanceProperty("eof", sm::eof<D>),
 };
+constexpr auto kMembers = sm::memberTable<D, true>(kOwnMembers);
 
 constexpr ClassDef kFileStream{.name = "FileStream", .members = kMembers, .call = call, .construct = construct,
                                .finalize = finalizeData<D>, .data = typeKey<D>()};

@@ -2,6 +2,7 @@
 // D with: int next() (a byte, or negative at the end), size_t readBytes(void*, size_t),
 // bool writeBytes(const void*, size_t) and bool atEnd(). Multi-byte values are little-endian.
 #pragma once
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -200,6 +201,32 @@ template <typename D>
 void eof(ScriptVM*, void* self, ScriptValue* value) {
   D* d = static_cast<D*>(self);
   if (d && d->isOpen()) *value = ScriptValue::boolean(d->atEnd());
+}
+
+// The class's member table: the shared members first, then the class's own.
+template <typename D, bool AcceptStreams, size_t N>
+constexpr std::array<Member, 15 + N> memberTable(const Member (&own)[N]) {
+  const Member shared[15] = {
+      instanceMethod("get", get<D>),
+      instanceMethod("getShort", getShort<D>),
+      instanceMethod("getLong", getLong<D>),
+      instanceMethod("getFloat", getFloat<D>),
+      instanceMethod("getDouble", getDouble<D>),
+      instanceMethod("read", read<D>),
+      instanceMethod("readString", readString<D>),
+      instanceMethod("readUnicodeString", readUnicodeString<D>),
+      instanceMethod("putShort", putShort<D>),
+      instanceMethod("putFloat", putFloat<D>),
+      instanceMethod("write", write<D, AcceptStreams>),
+      instanceMethod("writeLine", writeLine<D, AcceptStreams>),
+      instanceMethod("writeString", writeString<D>),
+      instanceMethod("writeUnicodeString", writeUnicodeString<D>),
+      instanceProperty("eof", eof<D>),
+  };
+  std::array<Member, 15 + N> all{};
+  for (size_t i = 0; i < 15; ++i) all[i] = shared[i];
+  for (size_t i = 0; i < N; ++i) all[15 + i] = own[i];
+  return all;
 }
 
 }  // namespace vorlo::stream_members

@@ -182,23 +182,9 @@ void setPutPos(ScriptVM*, void* self, const ScriptValue& value) {
   if (d && d->stream && n && *n >= 0 && static_cast<uint64_t>(*n) <= SIZE_MAX) d->stream->setPutPos(static_cast<size_t>(*n));
 }
 
-constexpr Member kMembers[] = {
-    instanceMethod("get", sm::get<D>),
-    instanceMethod("getShort", sm::getShort<D>),
-    instanceMethod("getLong", sm::getLong<D>),
-    instanceMethod("getFloat", sm::getFloat<D>),
-    instanceMethod("getDouble", sm::getDouble<D>),
-    instanceMethod("read", sm::read<D>),
+constexpr Member kOwnMembers[] = {
     instanceMethod("readLine", readLine),
-    instanceMethod("readString", sm::readString<D>),
-    instanceMethod("readUnicodeString", sm::readUnicodeString<D>),
     instanceMethod("put", put),
-    instanceMethod("putShort", sm::putShort<D>),
-    instanceMethod("putFloat", sm::putFloat<D>),
-    instanceMethod("write", sm::write<D, false>),
-    instanceMethod("writeLine", sm::writeLine<D, false>),
-    instanceMethod("writeString", sm::writeString<D>),
-    instanceMethod("writeUnicodeString", sm::writeUnicodeString<D>),
     instanceMethod("unget", unget),
     instanceMethod("flush", flush),
     instanceMethod("close", close),
@@ -211,8 +197,8 @@ constexpr Member kMembers[] = {
     instanceProperty("length", getLength, setLength),
     instanceProperty("getPos", getGetPos, setGetPos),
     instanceProperty("putPos", getPutPos, setPutPos),
-    instanceProperty("eof", sm::eof<D>),
 };
+constexpr auto kMembers = sm::memberTable<D, false>(kOwnMembers);
 
 constexpr ClassDef kStringStream{.name = "StringStream", .members = kMembers, .call = call,
                                  .construct = construct, .finalize = finalizeData<D>, .data = typeKey<D>()};
