@@ -58,6 +58,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   vm_->onWarning = [this](const std::string& text) { stage_.warn(text); };
   vm_->onExternalCall = externalCallHandler_;
   vm_->loader = source_;
+  vm_->sharedObjectFolder = sharedObjectFolder_;
   avm1::installInput(*vm_, vm_->global());
   stage_.input = InputState{};
   pointer_ = PointerState{};

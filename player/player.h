@@ -91,6 +91,8 @@ class Player {
   // "<invoke name=...><arguments>...</arguments></invoke>", the answer one value element, or ""
   // when the request cannot be read or names no registered function.
   std::string callFunction(const std::string& requestXml);
+  // The folder where the movie's SharedObject files are kept (none: they are not kept). Set before `load`.
+  void setSharedObjectFolder(std::string folder) { sharedObjectFolder_ = std::move(folder); }
 
   // ---- Sound ----
   // The next `frames` frames of the movie's sound: 44,100 Hz, 16-bit, stereo interleaved
@@ -170,6 +172,7 @@ class Player {
   std::function<void(MovieClip&, const RawTag&)> tagHandler_;
   std::function<void(const std::string&)> traceHandler_;
   std::function<std::string(const std::string&)> externalCallHandler_;
+  std::string sharedObjectFolder_;
   std::function<void(const std::string&, const std::string&)> fsCommandHandler_;
   bool quit_ = false;
   long frames_ = 0;

@@ -1164,6 +1164,7 @@ void Vm::installBuiltins() {
   installNativeTables(*this, global_);
   installExternalInterface(*this, global_);
   installLoading(*this, global_);
+  installSharedObject(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

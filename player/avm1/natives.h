@@ -38,6 +38,7 @@ void installStrings(Vm& vm, Object* global);      // strings.cpp
 void installFilters(Vm& vm, Object* global);      // filters.cpp: flash.filters, filters of clips
 void installNativeTables(Vm& vm, Object* global); // asnative.cpp: ASnative, ASSetNative...
 void installBitmapData(Vm& vm, Object* global);   // bitmap_data.cpp: flash.display.BitmapData
+void installSharedObject(Vm& vm, Object* global); // shared_object.cpp: SharedObject.getLocal
 // A flash.filters object as the core's filter (false for anything else, and for the displacement
 // map, which the core does not draw), and back.
 bool toCoreFilter(const Value& v, Filter* out);

@@ -197,6 +197,8 @@ class Vm {
     std::string url;
   };
   std::vector<PendingLoad> pendingLoads;
+  // Where SharedObject keeps its files (UTF-8 path; empty: nowhere).
+  std::string sharedObjectFolder;
   void runPendingLoads();
 
   // Runs an action block (DoAction, a frame's script) with `clip` as its timeline.

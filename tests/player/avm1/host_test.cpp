@@ -2,6 +2,7 @@
 // clip properties by path, the target methods, and the external interface both ways.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "player/player.h"
@@ -153,6 +154,30 @@ TEST(Avm1Host, LoadsArriveThroughTheSourceOnALaterFrame) {
   EXPECT_EQ(out, "true\ntrue:one two:!\nfalse:undefined:undefined\nr\n");
   EXPECT_EQ(player.getVariable("/c:a"), "one two");
   EXPECT_EQ(asked, (std::vector<std::string>{"vars.txt", "missing.txt", "doc.xml", "vars.txt"}));
+}
+
+TEST(Avm1Host, SharedObjectsKeepTheirDataInTheHostsFolder) {
+  std::string folder = ::testing::TempDir() + "avm1-shared-objects";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::string getLocal = "push \"game/save\" 1 \"SharedObject\"\ngetVariable\npush \"getLocal\"\ncallMethod\nstoreRegister 1\npop\n";
+  std::string save = getLocal + "push r:1 \"data\"\ngetMember\npush \"score\" 5\nsetMember\n" +
+                     "push 0 r:1 \"flush\"\ncallMethod\ntrace\n" +
+                     // names that would leave the folder are refused
+                     "push \"../x\" 1 \"SharedObject\"\ngetVariable\npush \"getLocal\"\ncallMethod\ntrace\n";
+  std::string read = getLocal + "push r:1 \"data\"\ngetMember\npush \"score\"\ngetMember\ntrace\n";
+  for (const auto& [actions, expected] : {std::pair{save, "true\nnull\n"}, std::pair{read, "5\n"}}) {
+    Player player;
+    player.setSharedObjectFolder(folder);
+    std::string out;
+    load(player, out, "movie version=8 size=100x100\nactions {\n" + actions + "}\nshow\n");
+    EXPECT_EQ(out, expected);
+  }
+  // Without a folder nothing is kept.
+  Player player;
+  std::string out;
+  load(player, out, "movie version=8 size=100x100\nactions {\n" + save + "}\nshow\n");
+  EXPECT_EQ(out, "false\nnull\n");
 }
 
 }  // namespace
