@@ -154,7 +154,8 @@ class Player {
   void clipEventEverywhere(uint32_t event, const char* method, int keyCode = -1);
   void buttonKeyPress(int code);
   void followDrag();
-  bool finishInput();
+  // Runs an input event's handling, then what it queued; true when the stage changed.
+  bool runInput(const std::function<void()>& handle);
   PointerState pointer_;
   int viewWidth_ = 0, viewHeight_ = 0;
   ScaleMode viewScale_ = ScaleMode::ShowAll;

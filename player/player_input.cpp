@@ -273,7 +273,13 @@ void Player::followDrag() {
   }
 }
 
-bool Player::finishInput() {
+bool Player::runInput(const std::function<void()>& handle) {
+  if (!root_ || !vm_) return false;
+  try {
+    handle();
+  } catch (avm1::ScriptAbort& abort) {
+    vm_->warn(abort.reason);
+  }
   initNewClips(*root_, nullptr, 0);
   runScripts();
   avm1::showBoundVariables(*vm_);
@@ -281,32 +287,26 @@ bool Player::finishInput() {
 }
 
 bool Player::mouseMove(double x, double y) {
-  if (!root_ || !vm_) return false;
-  stage_.input.mouse = toMovie(x, y);
-  pointer_.inView = true;
-  try {
+  return runInput([&] {
+    stage_.input.mouse = toMovie(x, y);
+    pointer_.inView = true;
     followDrag();
     clipEventEverywhere(kMouseMove, "onMouseMove");
     broadcast("Mouse", "onMouseMove");
     updateHover();
-  } catch (avm1::ScriptAbort& abort) {
-    vm_->warn(abort.reason);
-  }
-  return finishInput();
+  });
 }
 
 bool Player::mouseDown(double x, double y) {
-  if (!root_ || !vm_) return false;
-  mouseMove(x, y);
-  stage_.input.mouseDown = true;
-  try {
+  bool moved = mouseMove(x, y);
+  return runInput([&] {
+    stage_.input.mouseDown = true;
     clipEventEverywhere(kMouseDown, "onMouseDown");
     broadcast("Mouse", "onMouseDown");
     // The focus goes to the text field clicked, and leaves a field when the click is elsewhere.
     DisplayObject* target = pick(*root_, stage_.input.mouse, 0);
     if (!onStage(target)) target = nullptr;
-    auto* field = dynamic_cast<EditTextObject*>(target);
-    if (field) {
+    if (auto* field = dynamic_cast<EditTextObject*>(target)) {
       avm1::focusObject(*vm_, vm_->clipObject(*field));
       inputChanged_ = true;
     } else if (avm1::focusedField(*vm_)) {
@@ -319,83 +319,58 @@ bool Player::mouseDown(double x, double y) {
       pointer_.overPressed = true;
       transition(*pointer_.pressed, kPress);
     }
-  } catch (avm1::ScriptAbort& abort) {
-    vm_->warn(abort.reason);
-  }
-  return finishInput();
+  }) || moved;
 }
 
 bool Player::mouseUp(double x, double y) {
-  if (!root_ || !vm_) return false;
-  mouseMove(x, y);
-  stage_.input.mouseDown = false;
-  try {
+  bool moved = mouseMove(x, y);
+  return runInput([&] {
+    stage_.input.mouseDown = false;
     clipEventEverywhere(kMouseUp, "onMouseUp");
     broadcast("Mouse", "onMouseUp");
     DisplayObject* pressed = std::exchange(pointer_.pressed, nullptr);
     if (pressed && onStage(pressed)) {
-      if (pointer_.overPressed) {
-        pointer_.hovered = pressed;
-        transition(*pressed, kRelease);
-      } else {
-        pointer_.hovered = nullptr;
-        transition(*pressed, kReleaseOutside);
-      }
+      pointer_.hovered = pointer_.overPressed ? pressed : nullptr;
+      transition(*pressed, pointer_.overPressed ? kRelease : kReleaseOutside);
     }
     pointer_.overPressed = false;
     updateHover();
-  } catch (avm1::ScriptAbort& abort) {
-    vm_->warn(abort.reason);
-  }
-  return finishInput();
+  }) || moved;
 }
 
 bool Player::mouseLeave() {
-  if (!root_ || !vm_) return false;
-  pointer_.inView = false;
-  try {
+  return runInput([&] {
+    pointer_.inView = false;
     updateHover();
-  } catch (avm1::ScriptAbort& abort) {
-    vm_->warn(abort.reason);
-  }
-  return finishInput();
+  });
 }
 
 bool Player::keyDown(int keyCode, char16_t character) {
-  if (!root_ || !vm_) return false;
-  InputState& in = stage_.input;
-  if (keyCode >= 0 && keyCode < 256) in.keysDown.set(size_t(keyCode));
-  if (keyCode == 20) in.capsLock = !in.capsLock;
-  if (keyCode == 144) in.numLock = !in.numLock;
-  in.lastKeyCode = keyCode;
-  in.lastCharacter = character;
-  try {
+  return runInput([&] {
+    InputState& in = stage_.input;
+    if (keyCode >= 0 && keyCode < 256) in.keysDown.set(size_t(keyCode));
+    if (keyCode == 20) in.capsLock = !in.capsLock;
+    if (keyCode == 144) in.numLock = !in.numLock;
+    in.lastKeyCode = keyCode;
+    in.lastCharacter = character;
     if (avm1::typeIntoFocusedField(*vm_, keyCode, character)) inputChanged_ = true;
     clipEventEverywhere(kKeyDown, nullptr);
     broadcast("Key", "onKeyDown");
-    int code = pressCode(keyCode, character);
-    if (code > 0) {
+    if (int code = pressCode(keyCode, character); code > 0) {
       clipEventEverywhere(kKeyPress, nullptr, code);
       buttonKeyPress(code);
     }
-  } catch (avm1::ScriptAbort& abort) {
-    vm_->warn(abort.reason);
-  }
-  return finishInput();
+  });
 }
 
 bool Player::keyUp(int keyCode) {
-  if (!root_ || !vm_) return false;
-  InputState& in = stage_.input;
-  if (keyCode >= 0 && keyCode < 256) in.keysDown.reset(size_t(keyCode));
-  in.lastKeyCode = keyCode;
-  try {
+  return runInput([&] {
+    InputState& in = stage_.input;
+    if (keyCode >= 0 && keyCode < 256) in.keysDown.reset(size_t(keyCode));
+    in.lastKeyCode = keyCode;
     clipEventEverywhere(kKeyUp, nullptr);
     broadcast("Key", "onKeyUp");
-  } catch (avm1::ScriptAbort& abort) {
-    vm_->warn(abort.reason);
-  }
-  return finishInput();
+  });
 }
 
 Player::Cursor Player::cursor() {

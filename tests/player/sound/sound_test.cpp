@@ -118,7 +118,10 @@ TEST(PlayerSound, EveryFormatDecodesToItsTone) {
     std::string error;
     ASSERT_TRUE(decodeSound(c.format, c.data, out, &error)) << c.name << ": " << error;
     EXPECT_EQ(out.hertz, 22050) << c.name;
-    EXPECT_NEAR(double(out.frames()), 11025, 1200) << c.name;
+    // Decoders differ in whether they drop an MP3 encoder's delay and padding (libmpg123 does, the
+    // system's codec on Windows does not): up to two frames of 1,152 samples more.
+    EXPECT_GE(out.frames(), 11025u - 1200) << c.name;
+    EXPECT_LE(out.frames(), 11025u + 2 * 1152 + 200) << c.name;
     double frequency = 0, rms = 0;
     measure(out, &frequency, &rms);
     EXPECT_NEAR(frequency, 440, 10) << c.name;
