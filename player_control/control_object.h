@@ -148,6 +148,7 @@ class PlayerControl final : public IDispatch,
   void refresh();
   // The frame timer: one frame, the changed part of the window, then the waiting events.
   void onTimer();
+  void afterInput(bool changed);
   void renderToWindow(bool everything);
   void fireEvents();
   void resizeBuffer(int width, int height);
@@ -164,6 +165,7 @@ class PlayerControl final : public IDispatch,
   SIZEL extent_{};  // HIMETRIC
   HWND window_ = nullptr;
   UINT timerMillis_ = 0;
+  bool trackingLeave_ = false;  // WM_MOUSELEAVE asked for
   // The picture the window shows (a DIB section), and the frame being made.
   HDC memoryDc_ = nullptr;
   HBITMAP dib_ = nullptr;

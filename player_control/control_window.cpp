@@ -28,6 +28,7 @@ BITMAPINFO topDownInfo(int width, int height) {
 const char* inputName(UINT msg) {
   switch (msg) {
     case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
+    case WM_LBUTTONDBLCLK: return "WM_LBUTTONDBLCLK";
     case WM_LBUTTONUP: return "WM_LBUTTONUP";
     case WM_RBUTTONDOWN: return "WM_RBUTTONDOWN";
     case WM_RBUTTONUP: return "WM_RBUTTONUP";
@@ -109,10 +110,56 @@ LRESULT ControlWindow::handle(PlayerControl& c, HWND hwnd, UINT msg, WPARAM wp, 
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_MOUSEMOVE: {
+      if (!c.trackingLeave_) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+        c.trackingLeave_ = TrackMouseEvent(&track) != FALSE;
+      }
+      c.afterInput(c.model_.player().mouseMove(short(LOWORD(lp)), short(HIWORD(lp))));
+      return 0;
+    }
+    case WM_MOUSELEAVE:
+      c.trackingLeave_ = false;
+      c.afterInput(c.model_.player().mouseLeave());
+      return 0;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetFocus(hwnd);
+      SetCapture(hwnd);
+      c.afterInput(c.model_.player().mouseDown(short(LOWORD(lp)), short(HIWORD(lp))));
+      return 0;
+    case WM_LBUTTONUP:
+      if (GetCapture() == hwnd) ReleaseCapture();
+      c.afterInput(c.model_.player().mouseUp(short(LOWORD(lp)), short(HIWORD(lp))));
+      return 0;
     case WM_RBUTTONDOWN:
       SetFocus(hwnd);
       return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      // The character the key types is already queued behind it (the host's loop translated the
+      // key): the movie hears both at once, as Key.getCode and Key.getAscii report them.
+      MSG typed;
+      char16_t character = 0;
+      if (PeekMessageW(&typed, hwnd, WM_CHAR, WM_CHAR, PM_REMOVE)) character = char16_t(typed.wParam);
+      c.afterInput(c.model_.player().keyDown(int(wp & 0xFF), character));
+      return msg == WM_SYSKEYDOWN ? DefWindowProcW(hwnd, msg, wp, lp) : 0;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      c.afterInput(c.model_.player().keyUp(int(wp & 0xFF)));
+      return msg == WM_SYSKEYUP ? DefWindowProcW(hwnd, msg, wp, lp) : 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lp) == HTCLIENT) {
+        switch (c.model_.player().cursor()) {
+          case player::Player::Cursor::Hand: SetCursor(LoadCursorW(nullptr, IDC_HAND)); break;
+          case player::Player::Cursor::IBeam: SetCursor(LoadCursorW(nullptr, IDC_IBEAM)); break;
+          case player::Player::Cursor::Hidden: SetCursor(nullptr); break;
+          case player::Player::Cursor::Arrow: SetCursor(LoadCursorW(nullptr, IDC_ARROW)); break;
+        }
+        return TRUE;
+      }
+      return DefWindowProcW(hwnd, msg, wp, lp);
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
     default:
@@ -190,6 +237,12 @@ void PlayerControl::refresh() {
     SetTimer(window_, kFrameTimer, millis, nullptr);
   }
   renderToWindow(false);
+}
+
+// Input changed the stage: it shows at once, not at the next frame. Events the movie raised wait
+// for the frame timer.
+void PlayerControl::afterInput(bool changed) {
+  if (changed) renderToWindow(false);
 }
 
 void PlayerControl::onTimer() {

@@ -244,6 +244,84 @@ TEST_F(Hosted, EventsArriveThroughTheConnectionPointFromTheTimerOnly) {
   DeleteFileW(toWide(path).c_str());
 }
 
+// A button that says "clicked" on release, and an input field whose variable a key listener
+// reports on each key's release ("typed" with the field's text).
+const char kInputMovie[] = R"(
+movie version=8 size=100x75 rate=30
+background #3366cc
+shape 1 { fill solid #ff0000; rect 0 0 20px 20px fill0=1 }
+button 2 version=2 {
+  record id=1 states=up,over,down,hit
+  actions on=release { getURL "FSCommand:clicked" "" }
+}
+place 1 id=2 at=10px,10px
+edittext 3 bounds=0,0,1000,400 height=240 var="v"
+place 2 id=3 at=50px,10px name="t"
+actions {
+  push "k" 0 "Object"
+  newObject
+  setVariable
+  push "k"
+  getVariable
+  push "onKeyUp"
+  function "" {
+    push "FSCommand:typed"
+    push "v"
+    getVariable
+    getURL2
+  }
+  setMember
+  push "k"
+  getVariable
+  push 1 "Key"
+  getVariable
+  push "addListener"
+  callMethod
+  pop
+  stop
+}
+show
+)";
+
+// Messages posted to the control's window as the system delivers them: a click on the button
+// (the stage is drawn twice its size), a click into the field, a key typed there.
+TEST_F(Hosted, ClicksAndKeysReachTheMovie) {
+  std::vector<std::string> events;
+  ASSERT_TRUE(site_.connectEvents([&](DISPID id, const std::vector<std::wstring>& args) {
+    std::string line = std::to_string(id);
+    for (const std::wstring& a : args) line += " " + fromWide(a);
+    events.push_back(line);
+  }));
+  std::vector<uint8_t> bytes;
+  std::string error;
+  ASSERT_TRUE(swfasm::assembleSwf(kInputMovie, bytes, error)) << error;
+  std::string path = tempFolder() + "control-input.swf";
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  put(d_, L"Movie", text(path));
+  pumpFor(100);
+  HWND w = site_.controlWindow();
+  ASSERT_NE(w, nullptr);
+  auto at = [](int x, int y) { return LPARAM(MAKELONG(x, y)); };
+  PostMessageW(w, WM_MOUSEMOVE, 0, at(40, 40));
+  PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at(40, 40));
+  PostMessageW(w, WM_LBUTTONUP, 0, at(40, 40));
+  for (int i = 0; i < 50 && events.empty(); ++i) pumpFor(20);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], "150 clicked ");
+  PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at(120, 40));
+  PostMessageW(w, WM_LBUTTONUP, 0, at(120, 40));
+  for (char16_t ch : std::u16string(u"Hi")) {
+    PostMessageW(w, WM_KEYDOWN, WPARAM(ch == u'H' ? 'H' : 'I'), 0);
+    PostMessageW(w, WM_CHAR, WPARAM(ch), 0);
+    PostMessageW(w, WM_KEYUP, WPARAM(ch == u'H' ? 'H' : 'I'), 0);
+  }
+  for (int i = 0; i < 50 && events.size() < 3; ++i) pumpFor(20);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[1], "150 typed H");
+  EXPECT_EQ(events[2], "150 typed Hi");
+  DeleteFileW(toWide(path).c_str());
+}
+
 // Draw into a memory device context gives the pixels the player core renders for the same frame.
 TEST_F(Hosted, DrawIntoAMemoryDcMatchesTheCoreRendering) {
   std::string path = writeMovie("control-draw.swf");
