@@ -22,8 +22,9 @@ class AcmStream final : public Mp3Stream {
   bool decode(std::span<const uint8_t> data, std::vector<int16_t>& out) override {
     pending_.insert(pending_.end(), data.begin(), data.end());
     if (!stream_ && !openFor(pending_)) return pending_.size() < 8192;  // wait for a frame header
-    std::vector<uint8_t> output(pending_.size() * 24 + 65536);
-    for (int guard = 0; guard < 1024 && !pending_.empty(); ++guard) {
+    // MP3 expands about elevenfold; one buffer of at most 4 MB, converted into as often as needed.
+    std::vector<uint8_t> output(std::min<size_t>(pending_.size(), 256 * 1024) * 16 + 65536);
+    for (int guard = 0; guard < 65536 && !pending_.empty(); ++guard) {
       ACMSTREAMHEADER header{};
       header.cbStruct = sizeof header;
       header.pbSrc = pending_.data();

@@ -101,17 +101,24 @@ class Mp3Decoder final : public SoundDecoder {
  public:
   explicit Mp3Decoder(std::unique_ptr<Mp3Stream> stream) : stream_(std::move(stream)) {}
   bool decode(std::span<const uint8_t> data, Pcm& out, std::string* error) override {
-    std::vector<int16_t> samples;
-    bool ok = stream_->decode(data, samples);
-    if (stream_->hertz > 0) out.hertz = stream_->hertz;
-    if (stream_->channels > 0 && stream_->channels != out.channels) {
-      // The frames say otherwise than the tag: follow the frames for an empty buffer only.
-      if (out.samples.empty()) out.channels = stream_->channels;
-      else return fail(error);
+    // Fed in pieces, so that a long sound meets the size limit before its samples fill memory (a
+    // 32-bit process could not hold what a large MP3 decodes to).
+    constexpr size_t kPiece = 64 * 1024;
+    for (size_t at = 0; at < data.size() || at == 0; at += kPiece) {
+      std::vector<int16_t> samples;
+      bool ok = stream_->decode(data.subspan(at, std::min(kPiece, data.size() - at)), samples);
+      if (stream_->hertz > 0) out.hertz = stream_->hertz;
+      if (stream_->channels > 0 && stream_->channels != out.channels) {
+        // The frames say otherwise than the tag: follow the frames for an empty buffer only.
+        if (out.samples.empty()) out.channels = stream_->channels;
+        else return fail(error);
+      }
+      if (!roomFor(out, samples.size(), error)) return false;
+      out.samples.insert(out.samples.end(), samples.begin(), samples.end());
+      if (!ok) return fail(error);
+      if (data.empty()) break;
     }
-    if (!roomFor(out, samples.size(), error)) return false;
-    out.samples.insert(out.samples.end(), samples.begin(), samples.end());
-    return ok || fail(error);
+    return true;
   }
 
  private:
