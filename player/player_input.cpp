@@ -251,21 +251,18 @@ void Player::buttonKeyPress(int code) {
 void Player::followDrag() {
   InputState& in = stage_.input;
   if (!in.dragged) return;
-  std::vector<DisplayObject*> path = pathTo(*root_, *in.dragged);
-  if (path.size() < 2) {
-    in.dragged = nullptr;
+  Matrix rootToParent;
+  if (!rootToParentSpace(*root_, *in.dragged, rootToParent)) {
+    if (!onStage(in.dragged)) in.dragged = nullptr;
     return;
   }
-  Matrix parentToRoot, rootToParent;
-  for (size_t i = 1; i + 1 < path.size(); ++i) parentToRoot = parentToRoot * path[i]->matrix;
-  if (!parentToRoot.invert(rootToParent)) return;
   Point p = rootToParent.apply(in.mouse);
   double x = p.x + in.dragOffset.x, y = p.y + in.dragOffset.y;
   if (in.dragBounds) {
     x = std::clamp(x, in.dragBounds->xMin, std::max(in.dragBounds->xMin, in.dragBounds->xMax));
     y = std::clamp(y, in.dragBounds->yMin, std::max(in.dragBounds->yMin, in.dragBounds->yMax));
   }
-  DisplayObject& object = *path.back();
+  DisplayObject& object = *in.dragged;
   if (object.matrix.tx != x || object.matrix.ty != y) {
     object.matrix.tx = x;
     object.matrix.ty = y;

@@ -56,12 +56,8 @@ Value clipHitTest(Vm& vm, Value& self, std::vector<Value>& args) {
     Point p{vm.toNumber(args[0]) * 20, vm.toNumber(args[1]) * 20};
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) return Value(false);
     if (args.size() >= 3 && vm.toBool(args[2])) {
-      std::vector<DisplayObject*> path = pathTo(vm.rootClip(), *d);
-      if (path.empty()) return Value(false);
-      Matrix parentToRoot, rootToParent;
-      for (size_t i = 1; i + 1 < path.size(); ++i) parentToRoot = parentToRoot * path[i]->matrix;
-      if (!parentToRoot.invert(rootToParent)) return Value(false);
-      return Value(d == &vm.rootClip() ? objectHits(*d, p) : objectHits(*d, rootToParent.apply(p)));
+      Matrix rootToParent;
+      return Value(rootToParentSpace(vm.rootClip(), *d, rootToParent) && objectHits(*d, rootToParent.apply(p)));
     }
     Rect b = stageBounds(vm, *d);
     return Value(!b.empty() && p.x >= b.xMin && p.x <= b.xMax && p.y >= b.yMin && p.y <= b.yMax);
@@ -88,11 +84,8 @@ Value clipStartDrag(Vm& vm, Value& self, std::vector<Value>& args) {
   DisplayObject* d = selfDisplay(self);
   if (!d || d == &vm.rootClip()) return {};
   InputState& in = input(vm);
-  std::vector<DisplayObject*> path = pathTo(vm.rootClip(), *d);
-  if (path.size() < 2) return {};
-  Matrix parentToRoot, rootToParent;
-  for (size_t i = 1; i + 1 < path.size(); ++i) parentToRoot = parentToRoot * path[i]->matrix;
-  if (!parentToRoot.invert(rootToParent)) return {};
+  Matrix rootToParent;
+  if (!rootToParentSpace(vm.rootClip(), *d, rootToParent)) return {};
   in.dragged = d;
   if (vm.toBool(arg(args, 0))) {
     in.dragOffset = {};

@@ -156,4 +156,12 @@ bool matrixToRoot(DisplayObject& root, const DisplayObject& target, Matrix& out)
   return true;
 }
 
+bool rootToParentSpace(DisplayObject& root, const DisplayObject& target, Matrix& out) {
+  std::vector<DisplayObject*> path = pathTo(root, target);
+  if (path.empty()) return false;
+  Matrix parentToRoot;
+  for (size_t i = 1; i + 1 < path.size(); ++i) parentToRoot = parentToRoot * path[i]->matrix;
+  return parentToRoot.invert(out);
+}
+
 }  // namespace vorlo::player

@@ -25,5 +25,8 @@ bool objectHits(const DisplayObject& object, Point p);
 std::vector<DisplayObject*> pathTo(DisplayObject& root, const DisplayObject& target);
 // The matrix from `target`'s space to `root`'s space (false when `target` is not below `root`).
 bool matrixToRoot(DisplayObject& root, const DisplayObject& target, Matrix& out);
+// The matrix from `root`'s space to the space `target` is placed in (its parent's; the identity
+// for `root` itself). False when `target` is not below `root` or the space cannot be inverted.
+bool rootToParentSpace(DisplayObject& root, const DisplayObject& target, Matrix& out);
 
 }  // namespace vorlo::player
