@@ -219,14 +219,7 @@ void PlayerControl::destroyWindow() {
     DestroyWindow(w);
   }
   timerMillis_ = 0;
-  if (memoryDc_) {
-    SelectObject(memoryDc_, oldBitmap_);
-    DeleteDC(memoryDc_);
-    memoryDc_ = nullptr;
-  }
-  if (dib_) DeleteObject(dib_);
-  dib_ = nullptr;
-  shown_ = nullptr;
+  resizeBuffer(0, 0);  // the picture goes with the window
 }
 
 void PlayerControl::refresh() {
