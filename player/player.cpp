@@ -62,6 +62,8 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   avm1::installInput(*vm_, vm_->global());
   stage_.input = InputState{};
   pointer_ = PointerState{};
+  focusTransitions_.clear();
+  vm_->onScriptFocus = [this](DisplayObject* to) { scriptFocus(to); };
   vm_->clock = [this] { return elapsedMillis(); };
   vm_->resetBudget();
   root_->enterFirstFrame();
@@ -179,7 +181,9 @@ void Player::runScripts() {
     queue_.erase(queue_.begin());
     vm_->runCode(q.clip, q.code);
     if (queue_.empty() && initQueue_.empty()) initNewClips(*root_, nullptr, 0);
+    if (queue_.empty() && initQueue_.empty()) runFocusTransitions();
   }
+  if (queue_.empty()) runFocusTransitions();
   queue_.clear();
   for (avm1::ClipObject* gone : vm_->takeGoneClips()) {
     for (const auto& e : gone->clipEvents)

@@ -149,6 +149,8 @@ class Player {
   bool isButtonLike(DisplayObject& object);
   DisplayObject* pick(DisplayObject& parent, Point p, int depth);
   void updateHover();
+  void scriptFocus(DisplayObject* to);
+  void runFocusTransitions();
   void transition(DisplayObject& object, int which);
   void broadcast(const char* object, const char* message);
   void clipEventEverywhere(uint32_t event, const char* method, int keyCode = -1);
@@ -157,6 +159,9 @@ class Player {
   // Runs an input event's handling, then what it queued; true when the stage changed.
   bool runInput(const std::function<void()>& handle);
   PointerState pointer_;
+  // Roll outs and overs a script's setFocus queued (the object, the transition), run after the
+  // scripts of the moment.
+  std::vector<std::pair<DisplayObject*, int>> focusTransitions_;
   int viewWidth_ = 0, viewHeight_ = 0;
   ScaleMode viewScale_ = ScaleMode::ShowAll;
   bool inputChanged_ = false;

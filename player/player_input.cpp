@@ -197,6 +197,28 @@ void Player::updateHover() {
   }
 }
 
+void Player::scriptFocus(DisplayObject* to) {
+  // The focused object takes the pointer's place; text fields have no roll-over events.
+  if (!onStage(pointer_.hovered)) pointer_.hovered = nullptr;
+  DisplayObject* old = std::exchange(pointer_.hovered, to);
+  if (old && !dynamic_cast<EditTextObject*>(old)) focusTransitions_.push_back({old, kRollOut});
+  if (to && !dynamic_cast<EditTextObject*>(to)) focusTransitions_.push_back({to, kRollOver});
+}
+
+void Player::runFocusTransitions() {
+  for (size_t i = 0; i < focusTransitions_.size() && i < 10000; ++i) {
+    auto [object, which] = focusTransitions_[i];
+    if (!onStage(object)) continue;
+    try {
+      transition(*object, which);
+    } catch (avm1::ScriptThrow&) {
+    } catch (avm1::ScriptAbort& abort) {
+      vm_->warn(abort.reason);
+    }
+  }
+  focusTransitions_.clear();
+}
+
 void Player::broadcast(const char* object, const char* message) {
   avm1::Value listener = vm_->get(vm_->global(), object);
   if (!listener.isObject()) return;

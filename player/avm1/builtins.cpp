@@ -1165,6 +1165,7 @@ void Vm::installBuiltins() {
   installExternalInterface(*this, global_);
   installLoading(*this, global_);
   installSharedObject(*this, global_);
+  installLocalConnection(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

@@ -100,6 +100,12 @@ ClipObject* Vm::clipObject(DisplayObject& d) {
   return c;
 }
 
+ClipObject* Vm::scriptObjectOf(DisplayObject& d) {
+  if (version < 6 && !dynamic_cast<MovieClip*>(&d) && d.children())
+    if (DisplayObject* holder = parentOf(d)) return clipObject(*holder);
+  return clipObject(d);
+}
+
 void Vm::gotoFrame(MovieClip& clip, int frame) {
   frame = std::clamp(frame, 1, std::max(1, clip.frameCount()));
   const MovieClip* savedClip = gotoClip_;
@@ -189,7 +195,7 @@ Object* Vm::resolvePath(Activation& a, const std::string& path) {
     if (path.compare(i, 2, "..") == 0) {
       auto* c = cur->kind == Kind::Clip ? static_cast<ClipObject*>(cur) : nullptr;
       DisplayObject* p = c && c->display ? parentOf(*c->display) : nullptr;
-      cur = p ? clipObject(*p) : nullptr;
+      cur = p ? scriptObjectOf(*p) : nullptr;
       i += 2;
     } else {
       size_t j = path.find_first_of("/.:", i);
@@ -396,7 +402,7 @@ bool ClipObject::getSpecial(Vm& vm, const std::string& name, Value& out) {
   std::string k = vm.key(name);
   if (k == "_parent") {
     DisplayObject* p = vm.parentOf(*display);
-    out = p ? Value(static_cast<Object*>(vm.clipObject(*p))) : Value();
+    out = p ? Value(static_cast<Object*>(vm.scriptObjectOf(*p))) : Value();
     return true;
   }
   if (k == "_root" || k == "_level0") {
@@ -408,7 +414,7 @@ bool ClipObject::getSpecial(Vm& vm, const std::string& name, Value& out) {
     return true;
   }
   if (DisplayObject* child = vm.childByName(*display, name)) {
-    out = Value(static_cast<Object*>(vm.clipObject(*child)));
+    out = Value(static_cast<Object*>(vm.scriptObjectOf(*child)));
     return true;
   }
   return false;

@@ -204,6 +204,32 @@ Value decodeExternalResponse(Vm& vm, const std::string& xml) {
   return v;
 }
 
+namespace {
+
+// The arguments of a request read back; false when one cannot be read.
+bool requestArguments(Vm& vm, XmlNode invoke, std::vector<Value>& args) {
+  XmlNode list = invoke.child(u"arguments");
+  for (size_t i = 0; list && i < list.childCount(); ++i) {
+    Value v;
+    if (!decode(vm, list.child(i), &v, 0)) return false;
+    args.push_back(v);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool invokeMethod(Vm& vm, const Value& receiver, const std::string& requestXml) {
+  XmlNode invoke = firstElement(requestXml);
+  std::vector<Value> args;
+  if (!invoke || nameOf(invoke) != "invoke" || !requestArguments(vm, invoke, args)) return false;
+  std::string name = attribute(invoke, u"name");
+  Value fn = receiver.isObject() ? vm.get(receiver.obj, name) : Value();
+  if (!fn.isObject() || fn.obj->kind != Kind::Function) return false;
+  vm.call(fn, receiver, std::move(args));
+  return true;
+}
+
 std::string hostCallFunction(Vm& vm, const std::string& requestXml) {
   XmlNode invoke = firstElement(requestXml);
   if (!invoke || nameOf(invoke) != "invoke") return {};
@@ -213,12 +239,7 @@ std::string hostCallFunction(Vm& vm, const std::string& requestXml) {
   const auto& pair = static_cast<ArrayObject*>(entry.obj)->items;
   if (pair.size() != 2) return {};
   std::vector<Value> args;
-  XmlNode list = invoke.child(u"arguments");
-  for (size_t i = 0; list && i < list.childCount(); ++i) {
-    Value v;
-    if (!decode(vm, list.child(i), &v, 0)) return {};
-    args.push_back(v);
-  }
+  if (!requestArguments(vm, invoke, args)) return {};
   Value result;
   try {
     result = vm.call(pair[1], pair[0], std::move(args));

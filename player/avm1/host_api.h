@@ -32,5 +32,12 @@ Value decodeExternalResponse(Vm& vm, const std::string& xml);
 // Calls the function the movie registered under the request's name with its arguments and
 // answers the result encoded; "" when the request cannot be read or names no such function.
 std::string hostCallFunction(Vm& vm, const std::string& requestXml);
+// Calls the method a request names on `receiver` with the request's arguments (LocalConnection's
+// delivery). False when the request cannot be read or the receiver has no such method.
+bool invokeMethod(Vm& vm, const Value& receiver, const std::string& requestXml);
+
+// LocalConnection (local_connection.cpp): the class, and the delivery of the sends waiting.
+void installLocalConnection(Vm& vm, Object* global);
+void runLocalConnections(Vm& vm);
 
 }  // namespace vorlo::player::avm1

@@ -4,6 +4,7 @@
 // The loader decides what may be read (the movie's folder and below for local movies).
 #include "player/avm1/loading.h"
 
+#include "player/avm1/host_api.h"
 #include "player/avm1/natives.h"
 
 namespace vorlo::player::avm1 {
@@ -121,6 +122,7 @@ void decodeVariables(Vm& vm, Object* target, const std::string& text) {
 }
 
 void Vm::runPendingLoads() {
+  runLocalConnections(*this);
   std::vector<PendingLoad> loads = std::move(pendingLoads);
   pendingLoads.clear();
   for (PendingLoad& load : loads) {

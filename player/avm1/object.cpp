@@ -268,7 +268,7 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
     Property& p = o->props[it->second];
     if (p.minVersion <= version) {
       if (p.setter || p.getter) {
-        if (p.setter) callAccessor(o, p.setter, Value(o), {value}, p.value);
+        if (p.setter) setThroughAccessor(o, k, p.setter, Value(o), value);
         return;
       }
       if (p.flags & kReadOnly) return;
@@ -284,7 +284,7 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
     Property& p = cur->props[pit->second];
     if (p.minVersion > version) continue;
     if (p.setter) {
-      callAccessor(cur, p.setter, Value(o), {value}, p.value);
+      setThroughAccessor(cur, k, p.setter, Value(o), value);
       return;
     }
     if (p.getter) return;
@@ -297,6 +297,17 @@ void Vm::set(Object* o, const std::string& name, const Value& v) {
   }
   o->index.emplace(k, uint32_t(o->props.size()));
   o->props.push_back(Property{name, value, nullptr, nullptr, 0, 0});
+}
+
+void Vm::setThroughAccessor(Object* holder, const std::string& k, Object* setter, const Value& self,
+                            const Value& value) {
+  auto slot = [&]() -> Property* {
+    auto it = holder->index.find(k);
+    return it == holder->index.end() ? nullptr : &holder->props[it->second];
+  };
+  callAccessor(holder, setter, self, {value}, slot()->value);
+  // The property keeps the value assigned last to finish: what a getter skipped for depth reads.
+  if (Property* p = slot(); p && p->setter == setter) p->value = value;
 }
 
 Value Vm::callAccessor(Object* holder, Object* fn, const Value& self, std::vector<Value> args, Value& slot) {

@@ -1,6 +1,7 @@
 // Selection: which object has the keyboard focus, changed by scripts (setFocus) and lost when the
 // object is hidden or removed. Changes call onKillFocus on the old object, onSetFocus on the new
-// one and broadcast onSetFocus(old, new) to Selection's listeners.
+// one and broadcast onSetFocus(old, new) to Selection's listeners. A script's setFocus also moves
+// the pointer's roll-over state to the focused object (Vm::onScriptFocus).
 #include <cmath>
 
 #include "player/avm1/input_api.h"
@@ -48,6 +49,7 @@ Value setFocus(Vm& vm, Value&, std::vector<Value>& args) {
   const Value& v = textArg(args, 0);
   if (v.isNullish()) {
     changeFocus(vm, nullptr);
+    if (vm.onScriptFocus) vm.onScriptFocus(nullptr);
     return Value(true);
   }
   Object* target = nullptr;
@@ -62,6 +64,7 @@ Value setFocus(Vm& vm, Value&, std::vector<Value>& args) {
   auto* c = static_cast<ClipObject*>(target);
   if (!c->display || !c->display->visible) return Value(false);
   changeFocus(vm, c);
+  if (vm.onScriptFocus && c->display) vm.onScriptFocus(c->display);
   return Value(true);
 }
 

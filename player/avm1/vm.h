@@ -184,6 +184,10 @@ class Vm {
   std::function<void(const std::string& command, const std::string& args)> onFsCommand;
   std::function<void(const std::string&)> onWarning;
   std::function<double()> clock;  // milliseconds since the movie started
+  // A script moved the focus (Selection.setFocus, also to the object that has it): the object
+  // focused, or null, takes the place of the one under the pointer, which rolls out while the
+  // new one rolls over after the running scripts.
+  std::function<void(DisplayObject* to)> onScriptFocus;
   // ExternalInterface.call: the request and the answer are external-call XML. While it is empty
   // the external interface is not available.
   std::function<std::string(const std::string& requestXml)> onExternalCall;
@@ -227,6 +231,9 @@ class Vm {
   ArrayObject* newArray(std::vector<Value> items = {});
   Function* newNative(NativeFn fn, Object* proto = nullptr);
   ClipObject* clipObject(DisplayObject& d);
+  // The object scripts reach a display object by (its name, `_parent`, a path): before SWF 6 a
+  // button is no object of its own and stands for the clip that holds it.
+  ClipObject* scriptObjectOf(DisplayObject& d);
   void forgetClip(ClipObject* c);
   Object* global() const { return global_; }
   MovieClip& rootClip() { return root_; }
@@ -358,6 +365,8 @@ class Vm {
   std::map<std::pair<const Object*, const Object*>, int> accessorDepth_;
   // A skipped access reads or writes the property's own slot instead.
   Value callAccessor(Object* holder, Object* fn, const Value& self, std::vector<Value> args, Value& slot);
+  // An assignment through a setter (`k` the property's key in `holder`).
+  void setThroughAccessor(Object* holder, const std::string& k, Object* setter, const Value& self, const Value& value);
 };
 
 void markObject(Vm& vm, Object* o);

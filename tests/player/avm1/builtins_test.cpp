@@ -1,6 +1,7 @@
 // Built-in behaviour through movies written as assembler texts: String methods and conversions by
 // SWF version, flash.filters objects and the filters of clips, and the objects of a call (closures
-// and a returned `arguments` stay alive across collections, which run between frames).
+// and a returned `arguments` stay alive across collections, which run between frames), geometry
+// objects, and LocalConnection within one player.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -218,6 +219,38 @@ TEST(Avm1Builtins, ClipTransformIsALiveViewOfTheClip) {
                        "push \"alphaMultiplier\"\ngetMember\ntrace"),
             "0.5\n");
   EXPECT_EQ(run(7, clip + "push r:2 \"transform\"\ngetMember\ntrace"), "undefined\n");
+}
+
+TEST(Avm1Builtins, LocalConnectionDeliversCopiesOnALaterFrame) {
+  // A receiver connects to "chan" (names compare without case, one receiver each); the sender's
+  // calls arrive on the next frame with copies of their arguments, and onStatus tells whether a
+  // receiver took them.
+  std::string tx = "push \"tx\"\ngetVariable\n";
+  std::string actions =
+      "push \"rx\" 0 \"LocalConnection\"\nnewObject\nsetVariable\n"
+      "push \"rx\"\ngetVariable\npush \"greet\"\n"
+      "function \"\" a b {\n  push \"greet \" \"a\"\n  getVariable\n  add2\n  push \" \"\n  add2\n"
+      "  push \"b\"\n  getVariable\n  push \"k\"\n  getMember\n  add2\n  trace\n"
+      "  push \"b\"\n  getVariable\n  push \"k\" \"changed\"\n  setMember\n}\nsetMember\n"
+      "push \"chan\" 1 \"rx\"\ngetVariable\npush \"connect\"\ncallMethod\ntrace\n"
+      "push \"tx\" 0 \"LocalConnection\"\nnewObject\nsetVariable\n"
+      "push \"CHAN\" 1\n" + tx + "push \"connect\"\ncallMethod\ntrace\n"
+      "push \"other\" 1 \"rx\"\ngetVariable\npush \"connect\"\ncallMethod\ntrace\n" + tx +
+      "push \"onStatus\"\nfunction \"\" info {\n  push \"status \" \"info\"\n  getVariable\n  push \"level\"\n"
+      "  getMember\n  add2\n  trace\n}\nsetMember\n"
+      "push \"obj\" \"k\" \"v\" 1\ninitObject\nsetVariable\n"
+      "push \"obj\"\ngetVariable\npush 1 \"greet\" \"chan\" 4\n" + tx + "push \"send\"\ncallMethod\ntrace\n"
+      "push \"connect\" \"chan\" 2\n" + tx + "push \"send\"\ncallMethod\ntrace\n"
+      "push \"greet\" \"a:b\" 2\n" + tx + "push \"send\"\ncallMethod\ntrace\n"
+      "push \"greet\" \"nobody\" 2\n" + tx + "push \"send\"\ncallMethod\ntrace\n"
+      "push 0\n" + tx + "push \"domain\"\ncallMethod\ntrace\npush \"sent\"\ntrace";
+  std::string later = "push \"obj\"\ngetVariable\npush \"k\"\ngetMember\ntrace\n"
+                      "push 0 \"rx\"\ngetVariable\npush \"close\"\ncallMethod\npop\n"
+                      "push 2 \"greet\" \"Chan\" 3\n" + tx + "push \"send\"\ncallMethod\ntrace";
+  EXPECT_EQ(run(8, actions, 3, later),
+            "true\nfalse\nfalse\ntrue\nfalse\nfalse\ntrue\nlocalhost\nsent\n"  // frame 1
+            "greet 1 v\nstatus status\nstatus error\n"                         // delivered
+            "v\ntrue\nstatus error\n");                                         // closed
 }
 
 }  // namespace
