@@ -50,7 +50,10 @@ std::string argumentsText(const DISPPARAMS* params) {
 
 // --- IUnknown -------------------------------------------------------------------------------------
 
-PlayerControl::PlayerControl() { lockModule(true); }
+PlayerControl::PlayerControl() {
+  lockModule(true);
+  model_.setExternalCallHandler([this](const std::string& request) { return externalCall(request); });
+}
 
 PlayerControl::~PlayerControl() {
   destroyWindow();
@@ -461,6 +464,21 @@ void PlayerControl::fireEvents() {
       events_.fire(197, {toWide(e.first)});
     }
   }
+}
+
+// The movie waits for the answer of its external call, so FlashCall is fired at once (from inside the
+// frame or the host call that ran the movie's script); the host answers with SetReturnValue. While
+// events are frozen the call answers nothing.
+std::string PlayerControl::externalCall(const std::string& request) {
+  if (freezeCount_ != 0) return {};
+  model_.returnValue.clear();
+  logCall("event FlashCall \"" + request + "\"");
+  AddRef();
+  events_.fire(197, {toWide(request)});
+  std::string answer = std::move(model_.returnValue);
+  model_.returnValue.clear();
+  Release();
+  return answer;
 }
 
 EventPoint::~EventPoint() {

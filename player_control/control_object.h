@@ -151,6 +151,7 @@ class PlayerControl final : public IDispatch,
   void afterInput(bool changed);
   void renderToWindow(bool everything);
   void fireEvents();
+  std::string externalCall(const std::string& request);
   void resizeBuffer(int width, int height);
   ITypeInfo* typeInfo(REFGUID guid);
 

@@ -1,6 +1,8 @@
 // The properties and methods of the control, in dispatch-number order of the type library.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "player_control/dispatch_table.h"
 
@@ -9,15 +11,24 @@
 namespace vorlo::control {
 namespace {
 
-// Targets name timelines as "/", "_root" or "_level0" for the main one; the player's facade reaches
-// only that one so far, so any other target answers as a clip that is not there.
-bool isMainTimeline(const std::string& target) {
-  return target.empty() || target == "/" || target == "_root" || target == "_level0" || target == "_level0/";
+// The host's calls into the movie go through the player's facade, which knows every target path
+// ("/", "_root", "/a/b", "_level0.a.b"); without a movie they answer as a clip that is not there.
+player::Player* moviePlayer(Call& c) { return c.model.hasMovie() ? &c.model.player() : nullptr; }
+
+// A call the movie could not do leaves the caller's neutral result.
+void answerDone(Call& c, bool done) {
+  if (!done) c.status = E_FAIL;
 }
 
-player::MovieClip* targetClip(Call& c, unsigned i) {
-  if (!c.model.hasMovie() || !isMainTimeline(c.text(i))) return nullptr;
-  return &c.model.player().root();
+void answerText(Call& c, const std::optional<std::string>& text) {
+  if (text) c.answer(*text);
+  else c.status = E_FAIL;
+}
+
+std::string numberText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
 }
 
 void notBuilt(Call& c) { c.status = E_NOTIMPL; }
@@ -107,46 +118,105 @@ constexpr Member kMembers[] = {
      2},
     {0x8f, L"TGotoFrame", nullptr, nullptr,
      [](Call& c) {
-       if (player::MovieClip* clip = targetClip(c, 0)) clip->gotoFrame(int(c.integer(1)) + 1);
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->gotoFrame(c.text(0), int(c.integer(1))));
      },
      2},
     {0x90, L"TGotoLabel", nullptr, nullptr,
      [](Call& c) {
-       player::MovieClip* clip = targetClip(c, 0);
-       int frame = clip ? clip->frameOfLabel(c.text(1)) : 0;
-       if (frame > 0) clip->gotoFrame(frame);
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->gotoLabel(c.text(0), c.text(1)));
      },
      2},
     {0x91, L"TCurrentFrame", nullptr, nullptr,
      [](Call& c) {
-       player::MovieClip* clip = targetClip(c, 0);
-       c.answer(long(clip ? std::max(0, clip->currentFrame() - 1) : -1));
+       player::Player* p = moviePlayer(c);
+       c.answer(long(p ? p->currentFrame(c.text(0)) : -1));
      },
      1},
-    {0x92, L"TCurrentLabel", nullptr, nullptr, notBuilt, 1},
+    {0x92, L"TCurrentLabel", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       if (p && p->currentFrame(c.text(0)) >= 0) c.answer(p->currentLabel(c.text(0)));
+       else c.status = E_FAIL;
+     },
+     1},
     {0x93, L"TPlay", nullptr, nullptr,
      [](Call& c) {
-       if (player::MovieClip* clip = targetClip(c, 0)) clip->play();
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->play(c.text(0)));
      },
      1},
     {0x94, L"TStopPlay", nullptr, nullptr,
      [](Call& c) {
-       if (player::MovieClip* clip = targetClip(c, 0)) clip->stop();
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->stopPlay(c.text(0)));
      },
      1},
-    {0x97, L"SetVariable", nullptr, nullptr, notBuilt, 2},
-    {0x98, L"GetVariable", nullptr, nullptr, notBuilt, 1},
-    {0x99, L"TSetProperty", nullptr, nullptr, notBuilt, 3},
-    {0x9a, L"TGetProperty", nullptr, nullptr, notBuilt, 2},
-    {0x9b, L"TCallFrame", nullptr, nullptr, notBuilt, 2},
-    {0x9c, L"TCallLabel", nullptr, nullptr, notBuilt, 2},
-    {0x9d, L"TSetPropertyNum", nullptr, nullptr, notBuilt, 3},
-    {0x9e, L"TGetPropertyNum", nullptr, nullptr, notBuilt, 2},
+    {0x97, L"SetVariable", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->setVariable(c.text(0), c.text(1)));
+     },
+     2},
+    {0x98, L"GetVariable", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerText(c, p ? p->getVariable(c.text(0)) : std::nullopt);
+     },
+     1},
+    {0x99, L"TSetProperty", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->setProperty(c.text(0), int(c.integer(1)), c.text(2)));
+     },
+     3},
+    {0x9a, L"TGetProperty", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerText(c, p ? p->getProperty(c.text(0), int(c.integer(1))) : std::nullopt);
+     },
+     2},
+    {0x9b, L"TCallFrame", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->callFrame(c.text(0), int(c.integer(1))));
+     },
+     2},
+    {0x9c, L"TCallLabel", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->callLabel(c.text(0), c.text(1)));
+     },
+     2},
+    {0x9d, L"TSetPropertyNum", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       answerDone(c, p && p->setProperty(c.text(0), int(c.integer(1)), numberText(c.number(2))));
+     },
+     3},
+    {0x9e, L"TGetPropertyNum", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       std::optional<std::string> text = p ? p->getProperty(c.text(0), int(c.integer(1))) : std::nullopt;
+       if (text) c.answer(std::strtod(text->c_str(), nullptr));
+       else c.status = E_FAIL;
+     },
+     2},
     {0x9f, L"SWRemote", [](Call& c) { c.answer(c.model.swRemote); }, [](Call& c) { c.model.swRemote = c.text(0); }},
     {0xaa, L"FlashVars", [](Call& c) { c.answer(c.model.flashVars); }, [](Call& c) { c.model.flashVars = c.text(0); }},
     {0xab, L"AllowScriptAccess", [](Call& c) { c.answer(c.model.allowScriptAccess); },
      [](Call& c) { c.model.allowScriptAccess = c.text(0); }},
-    {0xc6, L"CallFunction", nullptr, nullptr, notBuilt, 1},
+    // A function the movie registered with its external interface: the external-call request in, the
+    // answer's value element out. A request naming no registered function fails.
+    {0xc6, L"CallFunction", nullptr, nullptr,
+     [](Call& c) {
+       player::Player* p = moviePlayer(c);
+       std::string answer = p ? p->callFunction(c.text(0)) : std::string();
+       if (answer.empty()) c.status = E_FAIL;
+       else c.answer(answer);
+     },
+     1},
     {0xc7, L"SetReturnValue", nullptr, nullptr, [](Call& c) { c.model.returnValue = c.text(0); }, 1},
 };
 

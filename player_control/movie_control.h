@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,6 +76,10 @@ class MovieControl {
   long flashVersion() const { return flashVersion_; }
 
   std::deque<PendingEvent>& events() { return events_; }
+  // Who answers the movie's external calls (the host's FlashCall handling); set once, before movies.
+  void setExternalCallHandler(std::function<std::string(const std::string& request)> handler) {
+    player_.setExternalCallHandler(std::move(handler));
+  }
 
  private:
   std::string resolve(const std::string& url) const;
