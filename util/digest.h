@@ -12,4 +12,19 @@ using Digest16 = std::array<uint8_t, 16>;
 
 Digest16 keyedDigest(std::span<const uint8_t> key, std::span<const uint8_t> data);
 
+// MD5 (RFC 1321) fed in pieces, for texts and files that scripts digest.
+class Md5 {
+ public:
+  Md5();
+  ~Md5();
+  Md5(const Md5&) = delete;
+  Md5& operator=(const Md5&) = delete;
+  void update(std::span<const uint8_t> data);
+  Digest16 finish();
+
+ private:
+  void* state_;
+};
+Digest16 md5(std::span<const uint8_t> data);
+
 }  // namespace vorlo

@@ -9,6 +9,7 @@
 #include "engine/object.h"
 #include "engine/roots.h"
 #include "engine/string.h"
+#include "engine/trace.h"
 #include "engine/symbols.h"
 #include "host/com/activex_data.h"
 #include "host/com/variant_convert.h"
@@ -123,6 +124,8 @@ bool callHandler(ScriptVM* vm, const ScriptValue& thisValue, const ScriptValue& 
     SpanRoot keep(vm, slots.data(), slots.size());
     bool ok = callValue(vm, &thisValue, function, static_cast<uint32_t>(slots.size()), slots.data());
     if (result) *result = vm->result;
+    // A handler's error ends the handler only; it is reported where the script's errors go.
+    if (!ok) traceLine(engineMessage(vm));
     return ok;
   } catch (...) {
     return false;
