@@ -181,11 +181,13 @@ std::optional<std::string> Pop3Client::retrieve(std::string_view command) {
   for (;;) {
     // Every complete line in the buffer; the terminator line ends the reply.
     size_t pos = 0;
+    bool ended = false;
     for (size_t eol; (eol = buffer_.find("\r\n", pos)) != std::string::npos; pos = eol + 2) {
       std::string_view line = std::string_view(buffer_).substr(pos, eol + 2 - pos);
       if (line == ".\r\n") {
-        buffer_.erase(0, eol + 2);
-        return message;
+        ended = true;
+        pos = eol + 2;
+        break;
       }
       if (line[0] == '.') line.remove_prefix(1);
       message += line;
@@ -196,10 +198,11 @@ std::optional<std::string> Pop3Client::retrieve(std::string_view command) {
       close();
       return std::nullopt;
     }
-    if (pos > 0 && progress_ && !progress_(kTransferred, std::to_string(message.size()))) {
+    if ((pos > 0 || ended) && progress_ && !progress_(kTransferred, std::to_string(message.size()))) {
       close();
       return std::nullopt;
     }
+    if (ended) return message;
     if (!fill()) {
       close();
       return std::nullopt;

@@ -91,7 +91,10 @@ struct Session {
       return false;
     }
     if (offer.any() && !r.username.empty() && !r.password.empty() && !authenticate(offer, r)) return false;
-    if (!command("MAIL FROM:<" + r.from + ">\r\n", 200)) return false;
+    // The sender as a bare address: a From text with a display name ("Tim <tim@x>") would make
+    // the command malformed.
+    std::vector<std::string> sender = envelopeAddresses(r.from);
+    if (!command("MAIL FROM:<" + (sender.empty() ? std::string() : sender.front()) + ">\r\n", 200)) return false;
     for (const std::string* list : {&r.to, &r.cc, &r.bcc}) {
       for (const std::string& address : envelopeAddresses(*list)) {
         if (!write("RCPT TO:<" + address + ">\r\n")) return false;

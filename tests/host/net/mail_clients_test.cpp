@@ -55,7 +55,7 @@ struct SmtpPeer {
 SmtpRequest request(std::string_view message) {
   SmtpRequest r;
   r.localHost = "client";
-  r.from = "tim@example.test";
+  r.from = "Tim <tim@example.test>";
   r.to = "Ann <ann@example.test>; bob@example.test";
   r.bcc = "hidden@example.test>";
   r.username = "tim";
@@ -181,12 +181,14 @@ TEST(Pop3Client, CommandsOverAMailbox) {
 }
 
 TEST(Pop3Client, AbortsAndBrokenPeers) {
-  FakeTransport t("+OK\r\n", pop3Peer, 8);
-  Pop3Client c(t, [](int code, std::string_view) { return code != kTransferred; });
-  ASSERT_TRUE(c.connect("", ""));
-  EXPECT_EQ(c.retrieve("RETR 1\r\n"), std::nullopt);
-  EXPECT_FALSE(c.isOpen());
-  EXPECT_FALSE(c.simple("NOOP\r\n"));
+  for (size_t piece : {8u, 4096u}) {  // a message that comes in one piece is reported too
+    FakeTransport t("+OK\r\n", pop3Peer, piece);
+    Pop3Client c(t, [](int code, std::string_view) { return code != kTransferred; });
+    ASSERT_TRUE(c.connect("", ""));
+    EXPECT_EQ(c.retrieve("RETR 1\r\n"), std::nullopt);
+    EXPECT_FALSE(c.isOpen());
+    EXPECT_FALSE(c.simple("NOOP\r\n"));
+  }
 
   FakeTransport cut("+OK\r\n", [](std::string_view) { return std::string("+OK\r\npartial line"); });
   Pop3Client d(cut, nullptr);
