@@ -35,6 +35,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   frames_ = 0;
   instanceCount_ = 0;
   mixer_.stopAll();
+  mixer_.setTransform(100, 0);
   sounds_.clear();
   streams_.clear();
   movie_ = readMovie(bytes, error);
@@ -59,6 +60,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   vm_->onExternalCall = externalCallHandler_;
   vm_->loader = source_;
   vm_->sharedObjectFolder = sharedObjectFolder_;
+  connectScriptSounds();
   avm1::installInput(*vm_, vm_->global());
   stage_.input = InputState{};
   pointer_ = PointerState{};

@@ -23,6 +23,7 @@ enum class ScaleMode : uint8_t { ShowAll, NoBorder, ExactFit, NoScale };
 namespace avm1 {
 class Vm;
 class ClipObject;
+class SoundOutput;
 struct Code;
 }  // namespace avm1
 
@@ -132,8 +133,11 @@ class Player {
   // Sound (player_sound.cpp).
   void onSoundTag(MovieClip& clip, const RawTag& tag);
   std::shared_ptr<const Pcm> decodedSound(uint16_t id);
+  void connectScriptSounds();
   void playButtonSound(const Button& button, int transition);
   struct StreamState;
+  struct ScriptSounds;  // the Sound object's way to the mixer
+  std::shared_ptr<avm1::SoundOutput> scriptSounds_;
   Mixer mixer_;
   std::map<uint16_t, std::shared_ptr<const Pcm>> sounds_;
   std::map<const MovieClip*, std::shared_ptr<StreamState>> streams_;

@@ -1,8 +1,11 @@
 // The movie's sounds: StartSound and StartSound2 start and stop event sounds, SoundStreamHead
 // and SoundStreamBlock feed each timeline's stream, buttons play the sounds of their transitions.
-// Sound data is decoded once per sound; damage is a warning and silence.
+// Sound data is decoded once per sound; damage is a warning and silence. Scripts reach the same
+// sounds through the Sound object and stopAllSounds (ScriptSounds).
 #include <algorithm>
 
+#include "player/avm1/sound_api.h"
+#include "player/avm1/vm.h"
 #include "player/player.h"
 #include "player/swf/tag_codes.h"
 
@@ -12,6 +15,31 @@ struct Player::StreamState {
   SoundFormat format;
   std::unique_ptr<SoundDecoder> decoder;
 };
+
+struct Player::ScriptSounds : avm1::SoundOutput {
+  explicit ScriptSounds(Player& p) : player(p) {}
+  Player& player;
+  double durationMillis(uint16_t id) override {
+    std::shared_ptr<const Pcm> pcm = player.decodedSound(id);
+    return pcm && pcm->hertz > 0 ? double(pcm->frames()) * 1000 / pcm->hertz : 0;
+  }
+  void start(uint16_t id, double offsetSeconds, int loops) override {
+    SoundInfo info;
+    info.inPoint = uint32_t(std::min(offsetSeconds * Mixer::kHertz, 4.0e9));
+    info.loops = uint16_t(std::clamp(loops, 1, 65535));
+    if (auto pcm = player.decodedSound(id)) player.mixer_.start(id, pcm, info);
+  }
+  void stop(uint16_t id) override {
+    if (id) player.mixer_.stop(id);
+    else player.mixer_.stopAll();
+  }
+  void setTransform(int volume, int pan) override { player.mixer_.setTransform(volume, pan); }
+};
+
+void Player::connectScriptSounds() {
+  if (!scriptSounds_) scriptSounds_ = std::make_shared<ScriptSounds>(*this);
+  if (vm_) vm_->soundOutput = scriptSounds_.get();
+}
 
 std::shared_ptr<const Pcm> Player::decodedSound(uint16_t id) {
   if (auto it = sounds_.find(id); it != sounds_.end()) return it->second;

@@ -1166,6 +1166,7 @@ void Vm::installBuiltins() {
   installLoading(*this, global_);
   installSharedObject(*this, global_);
   installLocalConnection(*this, global_);
+  installSound(*this, global_);
 }
 
 }  // namespace vorlo::player::avm1

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "player/avm1/sound_api.h"
 #include "player/avm1/text.h"
 #include "player/avm1/vm.h"
 
@@ -100,6 +101,8 @@ class Interpreter {
     else push(Value(b));
   }
   std::string str(const Value& v) { return vm_.toString(v); }
+  // A popped string gives its text up without a copy.
+  std::string str(Value&& v) { return v.isString() ? std::move(v.str) : vm_.toString(v); }
   double num(const Value& v) { return vm_.toNumber(v); }
 
   Value getVariable(const std::string& name);
@@ -454,8 +457,10 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       case 0x07:
         if (MovieClip* c = targetClip()) c->stop();
         break;
-      case 0x08:
-      case 0x09: break;  // quality and sounds: nothing to do without output
+      case 0x08: break;  // toggling the quality: the host's renderer keeps its own
+      case 0x09:
+        if (vm_.soundOutput) vm_.soundOutput->stop(0);
+        break;
       case 0x81: {
         uint16_t f = r.u16();
         if (MovieClip* c = targetClip()) {
@@ -975,9 +980,9 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
         break;
       }
       case 0x4E: {
-        Value nameV = pop();
+        std::string name = str(pop());
         Value o = pop();
-        push(vm_.getValue(o, str(nameV)));
+        push(vm_.getValue(o, name));
         break;
       }
       case 0x4F: {

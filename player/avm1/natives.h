@@ -39,6 +39,7 @@ void installFilters(Vm& vm, Object* global);      // filters.cpp: flash.filters,
 void installNativeTables(Vm& vm, Object* global); // asnative.cpp: ASnative, ASSetNative...
 void installBitmapData(Vm& vm, Object* global);   // bitmap_data.cpp: flash.display.BitmapData
 void installSharedObject(Vm& vm, Object* global); // shared_object.cpp: SharedObject.getLocal
+void installSound(Vm& vm, Object* global);        // sound.cpp: Sound
 // A flash.filters object as the core's filter (false for anything else, and for the displacement
 // map, which the core does not draw), and back.
 bool toCoreFilter(const Value& v, Filter* out);

@@ -2,6 +2,7 @@
 // the conversions that need objects, equality, and the collector.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "player/avm1/text.h"
@@ -24,6 +25,23 @@ bool arrayIndex(const std::string& name, uint32_t* out) {
   *out = uint32_t(v);
   return true;
 }
+}  // namespace
+
+namespace {
+
+// The key of `name` without a copy when names keep their case (SWF 7 on); `scratch` holds the
+// lower-cased copy otherwise.
+const std::string& keyOf(const Vm& vm, const std::string& name, std::string& scratch) {
+  if (vm.caseSensitive()) return name;
+  bool upper = false;
+  for (char c : name) upper |= c >= 'A' && c <= 'Z';
+  if (!upper) return name;
+  scratch = vm.key(name);
+  return scratch;
+}
+
+bool isProtoKey(const std::string& k) { return k.size() == 9 && k == "__proto__"; }
+
 }  // namespace
 
 std::string Vm::key(const std::string& name) const {
@@ -129,8 +147,9 @@ void SuperObject::markChildren(Vm& vm) {
 Value Vm::lookup(Object* o, const std::string& name, bool* found, Object** holder, const Value& self) {
   *found = false;
   if (!o) return {};
-  std::string k = key(name);
-  if (k == "__proto__") {
+  std::string scratch;
+  const std::string& k = keyOf(*this, name, scratch);
+  if (isProtoKey(k)) {
     *found = o->proto != nullptr;
     if (holder) *holder = o;
     return o->proto ? Value(o->proto) : Value();
@@ -228,8 +247,9 @@ void Vm::defineOwn(Object* o, const std::string& name, const Value& v, uint8_t f
 
 void Vm::set(Object* o, const std::string& name, const Value& v) {
   if (!o) return;
-  std::string k = key(name);
-  if (k == "__proto__") {
+  std::string scratch;
+  const std::string& k = keyOf(*this, name, scratch);
+  if (isProtoKey(k)) {
     if (v.type == Type::Object) o->proto = v.obj;
     else if (v.type == Type::Null || v.type == Type::Undefined) o->proto = nullptr;
     return;
@@ -555,6 +575,46 @@ Value Vm::lessThan(const Value& a, const Value& b) {
 
 // ---- Calls ----
 
+namespace {
+
+bool sameWord(const std::string& name, const char* word, bool caseSensitive) {
+  size_t n = std::strlen(word);
+  if (name.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char c = name[i];
+    if (!caseSensitive && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+// The locals of a call. `arguments` and `super` are made when a script first names them (most
+// calls never do); `make` builds one and defines it as a local.
+class CallLocals : public Object {
+ public:
+  CallLocals() : Object(Kind::Activation) {}
+  bool pendingArguments = false, pendingSuper = false;
+  Object* (*make)(void* context, bool arguments) = nullptr;
+  void* context = nullptr;
+  bool getSpecial(Vm& vm, const std::string& name, Value& out) override {
+    bool arguments = pendingArguments && sameWord(name, "arguments", vm.caseSensitive());
+    bool super = !arguments && pendingSuper && sameWord(name, "super", vm.caseSensitive());
+    if (!arguments && !super) return false;
+    out = Value(materialize(arguments));
+    return true;
+  }
+  bool hasSpecial(Vm& vm, const std::string& name) override {
+    return (pendingArguments && sameWord(name, "arguments", vm.caseSensitive())) ||
+           (pendingSuper && sameWord(name, "super", vm.caseSensitive()));
+  }
+  Object* materialize(bool arguments) {
+    (arguments ? pendingArguments : pendingSuper) = false;
+    return make(context, arguments);
+  }
+};
+
+}  // namespace
+
 Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Object* home, bool bareThis) {
   if (fnv.type != Type::Object || fnv.obj->kind != Kind::Function) return {};
   auto* fn = static_cast<Function*>(fnv.obj);
@@ -608,7 +668,7 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
     callObjects.owned.push_back(o);
     return o;
   };
-  Object* localsObj = own(new Object(Kind::Activation));
+  auto* localsObj = static_cast<CallLocals*>(own(new CallLocals()));
   a.locals = localsObj;
   if (version < 6) {
     if (a.base) a.scope.push_back(a.base);
@@ -634,12 +694,37 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
     a.superObject = s;
     return s;
   };
+  // `arguments` and `super` as locals: made on first use, unless a parameter has their name.
+  bool lazy = true;
+  for (const Function::Param& p : fn->params)
+    if (sameWord(p.name, "arguments", caseSensitive()) || sameWord(p.name, "super", caseSensitive())) lazy = false;
+  auto makeLocal = [&](bool arguments) {
+    Object* made = arguments ? makeArguments() : makeSuper();
+    defineOwn(localsObj, arguments ? "arguments" : "super", Value(made));
+    return made;
+  };
+  localsObj->context = &makeLocal;
+  localsObj->make = [](void* context, bool arguments) { return (*static_cast<decltype(makeLocal)*>(context))(arguments); };
+  auto local = [&](bool arguments) {
+    if (lazy) (arguments ? localsObj->pendingArguments : localsObj->pendingSuper) = true;
+    else localsObj->materialize(arguments);
+  };
+  // Locals that outlive the call get what is still pending while the call's values exist.
+  struct Settle {
+    Activation& a;
+    CallLocals* locals;
+    ~Settle() {
+      if (!a.escaped) return;
+      if (locals->pendingArguments) locals->materialize(true);
+      if (locals->pendingSuper) locals->materialize(false);
+    }
+  } settle{a, localsObj};
   if (!fn->v2) {
     defineOwn(localsObj, "this", a.self);
     for (size_t i = 0; i < fn->params.size(); ++i)
       defineOwn(localsObj, fn->params[i].name, i < args.size() ? args[i] : Value());
-    defineOwn(localsObj, "arguments", Value(makeArguments()));
-    defineOwn(localsObj, "super", Value(makeSuper()));
+    local(true);
+    local(false);
   } else {
     a.regs.resize(size_t(fn->regCount) + 1);
     uint16_t f = fn->flags2;
@@ -654,13 +739,13 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
       reg(Value(makeArguments()));
       a.escaped = true;  // registers are read without a name
     } else if (!(f & 0x08)) {
-      defineOwn(localsObj, "arguments", Value(makeArguments()));
+      local(true);
     }
     if (f & 0x10) {
       reg(Value(makeSuper()));
       a.escaped = true;
     } else if (!(f & 0x20)) {
-      defineOwn(localsObj, "super", Value(makeSuper()));
+      local(false);
     }
     if (f & 0x40) reg(Value(static_cast<Object*>(clipObject(root_))));
     if (f & 0x80) {

@@ -21,6 +21,7 @@ namespace vorlo::player::avm1 {
 
 class Vm;
 class Function;
+class SoundOutput;
 class ClipObject;
 struct Activation;
 
@@ -201,6 +202,8 @@ class Vm {
     std::string url;
   };
   std::vector<PendingLoad> pendingLoads;
+  // The player's sound output for the Sound object and stopAllSounds (null: silent).
+  SoundOutput* soundOutput = nullptr;
   // Where SharedObject keeps its files (UTF-8 path; empty: nowhere).
   std::string sharedObjectFolder;
   void runPendingLoads();

@@ -1,9 +1,10 @@
 // Built-in behaviour through movies written as assembler texts: String methods and conversions by
 // SWF version, flash.filters objects and the filters of clips, and the objects of a call (closures
 // and a returned `arguments` stay alive across collections, which run between frames), geometry
-// objects, and LocalConnection within one player.
+// objects, LocalConnection within one player, and the Sound object.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "player/player.h"
@@ -251,6 +252,50 @@ TEST(Avm1Builtins, LocalConnectionDeliversCopiesOnALaterFrame) {
             "true\nfalse\nfalse\ntrue\nfalse\nfalse\ntrue\nlocalhost\nsent\n"  // frame 1
             "greet 1 v\nstatus status\nstatus error\n"                         // delivered
             "v\ntrue\nstatus error\n");                                         // closed
+}
+
+// The root mean square of the next `frames` frames the player mixes, in thousands.
+long mixedLevel(Player& player, size_t frames) {
+  std::vector<int16_t> out(frames * 2);
+  player.mixAudio(out.data(), frames);
+  double sum = 0;
+  for (int16_t v : out) sum += double(v) * v;
+  return std::lround(std::sqrt(sum / double(out.size())) / 1000);
+}
+
+TEST(Avm1Builtins, SoundObjectPlaysLibrarySoundsThroughTheMixer) {
+  // A tenth of a second of 440 Hz exported as "beep": the Sound object attaches and starts it,
+  // stop() stops every sound, the movie's level halves it, stopAllSounds ends it.
+  std::string s = "push \"s\"\ngetVariable\n";
+  std::string movie =
+      "movie version=8 size=100x100 rate=10\nsound 1 rate=3 samples=4410 tone=440\nexport 1 \"beep\"\n"
+      "actions {\npush \"s\" 0 \"Sound\"\nnewObject\nsetVariable\n"
+      "push \"beep\" 1\n" + s + "push \"attachSound\"\ncallMethod\npop\n" + s + "push \"duration\"\ngetMember\ntrace\n"
+      "push \"missing\" 1\n" + s + "push \"attachSound\"\ncallMethod\npop\n"
+      "push 0\n" + s + "push \"start\"\ncallMethod\npop\npush 0\n" + s + "push \"getVolume\"\ncallMethod\ntrace\n}\nshow\n"
+      "actions {\npush 0\n" + s + "push \"stop\"\ncallMethod\npop\n}\nshow\n"
+      "actions {\npush 50 1\n" + s + "push \"setVolume\"\ncallMethod\npop\npush 0\n" + s +
+      "push \"start\"\ncallMethod\npop\npush 0\n" + s + "push \"getVolume\"\ncallMethod\ntrace\n}\nshow\n"
+      "actions {\nstopSounds\n}\nshow\n";
+  std::vector<uint8_t> swf;
+  std::string error;
+  ASSERT_TRUE(swfasm::assembleSwf(movie, swf, error)) << error;
+  Player player;
+  std::string out;
+  player.setTraceHandler([&](const std::string& text) { out += text + "\n"; });
+  ASSERT_TRUE(player.load(swf, &error)) << error;
+  EXPECT_EQ(out, "100\n100\n");
+  EXPECT_EQ(player.activeSounds(), 1u);
+  EXPECT_EQ(mixedLevel(player, 441), 9);  // thousands, rounded: the tone at full level
+  player.advance();
+  EXPECT_EQ(player.activeSounds(), 0u);
+  player.advance();
+  EXPECT_EQ(out, "100\n100\n50\n");
+  EXPECT_EQ(player.activeSounds(), 1u);
+  EXPECT_EQ(mixedLevel(player, 441), 4);  // and at half
+  player.advance();
+  EXPECT_EQ(player.activeSounds(), 0u);
+  EXPECT_TRUE(player.warnings().empty());
 }
 
 }  // namespace
