@@ -4,7 +4,7 @@
   run_with_peers.py --peers smtp,pop3 --spool DIR --expected FILE.out -- RUNNER... vorlo-cli.exe run FILE.vos
 
 The peers are started first (each on a free port it chooses), their ports reach the script in the
-environment (VORLO_SMTP_<MODE>_PORT, VORLO_POP3_PORT), with VORLO_NET_DIR naming the spool folder in
+environment (VORLO_SMTP_<MODE>_PORT, VORLO_POP3_PORT, VORLO_HTTP_PORT; the DNS peer is on port 53), with VORLO_NET_DIR naming the spool folder in
 Windows form. Every peer is stopped by its process id at the end, whatever happened."""
 import argparse
 import os
@@ -54,6 +54,11 @@ def main():
                 extra = [args.message] if args.message else []
                 p, line = start([PYTHON, os.path.join(HERE, "peers", "pop3_peer.py")] + extra, env)
                 env["VORLO_POP3_PORT"] = line[1]
+            elif name == "http":
+                p, line = start([PYTHON, os.path.join(HERE, "peers", "http_peer.py"), os.path.join(args.spool, "www")], env)
+                env["VORLO_HTTP_PORT"] = line[1]
+            elif name == "dns":
+                p, line = start([PYTHON, os.path.join(HERE, "peers", "dns_peer.py")], env)
             else:
                 raise RuntimeError("unknown peer " + name)
             peers.append(p)
