@@ -139,6 +139,20 @@ TEST(Avm1Builtins, CallObjectsThatScriptsKeepOutliveTheCall) {
   EXPECT_EQ(run(8, actions, 3, later), "1\n2\nx,y\ntrue\n");
 }
 
+TEST(Avm1Builtins, ArgumentsMadeOnFirstUseReachClosuresAfterTheCall) {
+  // `arguments` is made when a function names it. An inner function that suppresses its own finds
+  // the outer call's through the scope, also after the outer call returned and a collection ran.
+  std::string actions =
+      "function \"outer\" a b {\n  function2 \"\" flags=suppressArguments {\n    push \"arguments\"\n"
+      "    getVariable\n    push \"length\"\n    getMember\n    return\n  }\n  return\n}\n"
+      "push \"k\" 5 4 2 \"outer\"\ncallFunction\nsetVariable\npush 0 \"k\"\ncallFunction\ntrace\n"
+      "function \"own\" arguments {\n  push \"arguments\"\n  getVariable\n  return\n}\n"
+      "push \"p\" 1 \"own\"\ncallFunction\ntrace";
+  std::string later = "push 0 \"k\"\ncallFunction\ntrace";
+  // A parameter named `arguments` is replaced by the arguments array, as before.
+  EXPECT_EQ(run(8, actions, 2, later), "2\np\n2\n");
+}
+
 // new flash.PACKAGE.NAME(args) into register `reg`.
 std::string newIn(const std::string& package, const std::string& name, const std::string& pushedArgs, int count,
                   int reg) {
