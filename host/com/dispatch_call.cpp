@@ -75,8 +75,7 @@ void fromFunction(ITypeInfo* info, const FUNCDESC& f, Binding* b) {
 
 // Binds `name` with the wanted kind, then with any kind. False: no type information describes it.
 bool bindTyped(IDispatch* object, const std::wstring& name, WORD wanted, Binding* b) {
-  UINT count = 0;
-  if (FAILED(object->GetTypeInfoCount(&count)) || count == 0) return false;
+  if (!hasTypeInformation(object)) return false;
   ComPtr<ITypeInfo> info;
   ComPtr<ITypeComp> comp;
   if (FAILED(object->GetTypeInfo(0, kAutomationLcid, info.put())) || !info) return false;
@@ -204,6 +203,17 @@ bool hasItem(IDispatch* object) {
 }
 
 }  // namespace
+
+bool hasTypeInformation(IDispatch* object) {
+  // Objects of script engines (IDispatchEx) grow and lose members as they run; their type information,
+  // where they offer any, describes nothing to bind to.
+  static const IID kDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
+  ComPtr<IUnknown> expando;
+  object->QueryInterface(kDispatchEx, expando.putVoid());
+  if (expando) return false;
+  UINT count = 0;
+  return SUCCEEDED(object->GetTypeInfoCount(&count)) && count > 0;
+}
 
 HRESULT invokeById(ScriptVM* vm, IDispatch* object, DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result,
                    bool reportFailure) {

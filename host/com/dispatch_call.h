@@ -17,6 +17,9 @@ bool callMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const
 bool getMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, ScriptValue* result);
 bool putMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const ScriptValue& value);
 
+// Whether the object's members can be bound through type information (script engines' objects cannot).
+bool hasTypeInformation(IDispatch* object);
+
 // A late-bound call by dispatch identifier with already converted arguments (in call order); the HRESULT
 // of Invoke, failures reported unless asked not to.
 HRESULT invokeById(ScriptVM* vm, IDispatch* object, DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result,

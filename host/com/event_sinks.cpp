@@ -12,6 +12,7 @@
 #include "engine/trace.h"
 #include "engine/symbols.h"
 #include "host/com/activex_data.h"
+#include "host/com/dispatch_call.h"
 #include "host/com/variant_convert.h"
 #include "util/platform.h"
 
@@ -75,11 +76,10 @@ std::vector<SourceInterface> findSources(IDispatch* object) {
       addSource(list, std::move(s));
     return list;
   }
-  UINT count = 0;
   ComPtr<ITypeInfo> info;
   ComPtr<ITypeLib> library;
   UINT index = 0;
-  if (FAILED(object->GetTypeInfoCount(&count)) || count == 0) return list;
+  if (!hasTypeInformation(object)) return list;
   if (FAILED(object->GetTypeInfo(0, kAutomationLcid, info.put())) || !info) return list;
   if (FAILED(info->GetContainingTypeLib(library.put(), &index)) || !library) return list;
   UINT types = library->GetTypeInfoCount();
