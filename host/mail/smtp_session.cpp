@@ -10,6 +10,7 @@ namespace vorlo::mail {
 namespace {
 
 constexpr size_t kMaxReply = 64 * 1024;
+constexpr size_t kDataPiece = 64 * 1024;
 
 bool complete(std::string_view text) {
   if (text.size() < 2 || text.substr(text.size() - 2) != "\r\n") return false;
@@ -102,15 +103,27 @@ struct Session {
       }
     }
     if (!command("DATA\r\n", 300)) return false;
+    // Lines go out in pieces of up to 64 KiB, the last one with the closing dot: one small write
+    // after another would wait for the peer's delayed acknowledgement each time.
+    std::string pending;
+    auto flush = [&] {
+      bool ok = t.send(pending);
+      if (!ok) report(kSocketError, t.errorText());
+      pending.clear();
+      return ok;
+    };
     bool sent = forEachDataLine(r.message, [&](std::string_view line) {
-      if (!t.send(line)) {
-        report(kSocketError, t.errorText());
-        return false;
-      }
+      pending += line;
+      if (pending.size() >= kDataPiece && !flush()) return false;
       return !progress || progress(kTransferred, std::to_string(line.size()));
     });
     if (!sent) return false;
-    return command(".\r\n", 200) && command("QUIT\r\n", 200);
+    pending += ".\r\n";
+    if (!flush()) return false;
+    report(kCommand, ".\r\n");
+    std::optional<std::string> accepted = reply();
+    if (!accepted || replyCode(*accepted) < 200 || replyCode(*accepted) >= 300) return false;
+    return command("QUIT\r\n", 200);
   }
 };
 

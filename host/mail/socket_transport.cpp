@@ -19,6 +19,8 @@ bool SocketTransport::connect() {
   DWORD timeout = 60000;
   setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
   setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  BOOL noDelay = TRUE;  // commands are written whole; each should leave at once
+  setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(port_);

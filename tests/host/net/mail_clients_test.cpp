@@ -28,13 +28,12 @@ struct SmtpPeer {
   bool inData = false;
   std::vector<std::string> commands;
   std::string operator()(std::string_view line) {
-    if (inData) {
-      if (line == ".\r\n") {
-        inData = false;
-        return "250 queued\r\n";
-      }
+    if (inData) {  // the client may send many lines at once
       data += line;
-      return "";
+      if (data.size() < 5 || data.compare(data.size() - 5, 5, "\r\n.\r\n") != 0) return "";
+      data.resize(data.size() - 3);
+      inData = false;
+      return "250 queued\r\n";
     }
     commands.emplace_back(line);
     if (line.substr(0, 4) == "EHLO") return ehlo;
@@ -133,8 +132,23 @@ TEST(SmtpSession, MechanismsAndRefusals) {
     SmtpPeer peer;
     FakeTransport t("220\r\n", std::ref(peer));
     EXPECT_FALSE(sendMessage(t, request("a\r\nb\r\nc"), [](int code, std::string_view) { return code != kTransferred; }));
-    EXPECT_EQ(peer.data, "a\r\n");
+    EXPECT_EQ(t.sent.find("a\r\n"), std::string::npos);  // held back, never completed by the dot
+    EXPECT_EQ(t.sent.find("\r\n.\r\n"), std::string::npos);
   }
+}
+
+TEST(SmtpSession, LongMessageInPieces) {
+  std::string message;
+  for (int i = 0; i < 5000; ++i) message += (i % 7 == 0 ? "." : "") + std::string(40, char('a' + i % 26)) + "\r\n";
+  SmtpPeer peer;
+  FakeTransport t("220\r\n", std::ref(peer), 4096);
+  int lines = 0;
+  ASSERT_TRUE(sendMessage(t, request(message), [&](int code, std::string_view) { lines += code == kTransferred; return true; }));
+  EXPECT_EQ(lines, 5000);
+  std::string stuffed;
+  forEachDataLine(message, [&](std::string_view l) { stuffed += l; return true; });
+  EXPECT_EQ(peer.data, stuffed);
+  EXPECT_GT(stuffed.size(), 3 * 65536u);
 }
 
 TEST(SmtpSession, RepliesAndAddresses) {
