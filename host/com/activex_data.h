@@ -11,6 +11,7 @@
 
 #include "engine/value.h"
 #include "host/com/com_holders.h"
+#include "host/com/dispatch_call.h"
 
 namespace vorlo {
 struct NativeObject;
@@ -56,6 +57,7 @@ struct ActiveXData {
   ScriptVM* vm = nullptr;
   NativeObject* self = nullptr;  // the script object, for `this` in handlers
   ComPtr<IDispatch> object;
+  BindingCache bindings;
   std::vector<SourceInterface> sources;
   EventSink* sink = nullptr;
   std::vector<Connection> connections;

@@ -177,7 +177,7 @@ int objectMethod(ScriptVM* vm, NativeClass* cls, void* self, Atom name, ScriptVa
   if (state->tableMethod && state->tableMethod(vm, cls, self, name, result, args)) return 1;
   auto* d = static_cast<ActiveXData*>(self);
   if (!d || !d->object) return 0;
-  return callMember(vm, d->object.get(), nameOf(vm, name), args, result) ? 1 : 0;
+  return callMember(vm, d->object.get(), nameOf(vm, name), args, result, &d->bindings) ? 1 : 0;
 }
 
 int objectProperty(ScriptVM* vm, NativeClass* cls, void* self, Atom name, int isWrite, ScriptValue* value) {
@@ -193,9 +193,9 @@ int objectProperty(ScriptVM* vm, NativeClass* cls, void* self, Atom name, int is
         return 1;
       }
     }
-    return putMember(vm, d->object.get(), text, *value) ? 1 : 0;
+    return putMember(vm, d->object.get(), text, *value, &d->bindings) ? 1 : 0;
   }
-  return getMember(vm, d->object.get(), text, value) ? 1 : 0;
+  return getMember(vm, d->object.get(), text, value, &d->bindings) ? 1 : 0;
 }
 
 }  // namespace

@@ -14,14 +14,6 @@
 namespace vorlo::com {
 namespace {
 
-// A member as the type information describes it.
-struct Binding {
-  DISPID id = DISPID_UNKNOWN;
-  INVOKEKIND kind = INVOKE_FUNC;
-  std::vector<VARTYPE> params;  // the parameters a caller passes (an out/retval parameter is not one)
-  VARTYPE result = VT_VARIANT;
-};
-
 // The VARTYPE a declared type stands for: pointers become by-reference types (a pointer to an
 // interface is the interface), aliases their underlying type, enumerations VT_I4.
 VARTYPE resolve(ITypeInfo* info, const TYPEDESC& type, int depth = 0) {
@@ -120,6 +112,32 @@ bool lateBoundId(IDispatch* object, const std::wstring& name, DISPID* id) {
   std::wstring text = name;
   LPOLESTR names[1] = {text.data()};
   return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, id));
+}
+
+bool cachedBind(IDispatch* object, const std::wstring& name, WORD wanted, Binding* b, BindingCache* cache) {
+  if (!cache) return bindTyped(object, name, wanted, b);
+  std::wstring key = name + L'\x01' + std::to_wstring(wanted);
+  auto found = cache->typed.find(key);
+  if (found == cache->typed.end()) {
+    Binding fresh;
+    bool ok = bindTyped(object, name, wanted, &fresh);
+    found = cache->typed.emplace(key, std::make_pair(ok, fresh)).first;
+  }
+  *b = found->second.second;
+  return found->second.first;
+}
+
+bool cachedId(IDispatch* object, const std::wstring& name, DISPID* id, BindingCache* cache) {
+  if (cache) {
+    auto found = cache->lateBound.find(name);
+    if (found != cache->lateBound.end()) {
+      *id = found->second;
+      return true;
+    }
+  }
+  if (!lateBoundId(object, name, id)) return false;
+  if (cache) cache->lateBound[name] = *id;
+  return true;
 }
 
 std::string ansiOf(BSTR s) {
@@ -222,11 +240,12 @@ HRESULT invokeById(ScriptVM* vm, IDispatch* object, DISPID id, WORD flags, VARIA
   return invokeRaw(vm, object, id, flags, reversed.empty() ? nullptr : reversed.data(), count, result, reportFailure);
 }
 
-bool callMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const ScriptValue* args, ScriptValue* result) {
+bool callMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const ScriptValue* args, ScriptValue* result,
+                BindingCache* cache) {
   size_t n = static_cast<size_t>(argCount(args));
   Binding b;
   Variant out;
-  if (bindTyped(object, name, INVOKE_FUNC, &b)) {
+  if (cachedBind(object, name, INVOKE_FUNC, &b, cache)) {
     // A collection property called with one index (or key) is the collection's Item.
     if (b.kind == INVOKE_PROPERTYGET && b.params.empty() && n == 1) {
       *result = ScriptValue();
@@ -254,7 +273,7 @@ bool callMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const
     return true;
   }
   DISPID id;
-  if (!lateBoundId(object, name, &id)) return false;
+  if (!cachedId(object, name, &id, cache)) return false;
   CallArguments call(n);
   for (size_t i = 0; i < n; ++i) toVariant(vm, args[1 + i], call.slot(i));
   if (FAILED(invokeRaw(vm, object, id, kCallFlags, call.data(), call.count(), out.get()))) return false;
@@ -262,10 +281,10 @@ bool callMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const
   return true;
 }
 
-bool getMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, ScriptValue* result) {
+bool getMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, ScriptValue* result, BindingCache* cache) {
   Binding b;
   Variant out;
-  if (bindTyped(object, name, INVOKE_PROPERTYGET, &b) && b.kind == INVOKE_PROPERTYGET) {
+  if (cachedBind(object, name, INVOKE_PROPERTYGET, &b, cache) && b.kind == INVOKE_PROPERTYGET) {
     CallArguments call(b.params.size());
     for (size_t i = 0; i < b.params.size(); ++i) setOmitted(call.slot(i));
     *result = ScriptValue();
@@ -274,15 +293,15 @@ bool getMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, Script
     return true;
   }
   DISPID id;
-  if (!lateBoundId(object, name, &id)) return false;
+  if (!cachedId(object, name, &id, cache)) return false;
   if (FAILED(invokeRaw(vm, object, id, DISPATCH_PROPERTYGET, nullptr, 0, out.get()))) return false;
   *result = fromVariant(vm, *out.get());
   return true;
 }
 
-bool putMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const ScriptValue& value) {
+bool putMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const ScriptValue& value, BindingCache* cache) {
   Binding b;
-  if (bindTyped(object, name, INVOKE_PROPERTYPUT, &b) &&
+  if (cachedBind(object, name, INVOKE_PROPERTYPUT, &b, cache) &&
       (b.kind == INVOKE_PROPERTYPUT || b.kind == INVOKE_PROPERTYPUTREF || b.params.empty())) {
     VARTYPE type = b.params.empty() ? b.result : b.params.back();
     CallArguments call(1);
@@ -294,7 +313,7 @@ bool putMember(ScriptVM* vm, IDispatch* object, const std::wstring& name, const 
     return true;
   }
   DISPID id;
-  if (!lateBoundId(object, name, &id)) return false;
+  if (!cachedId(object, name, &id, cache)) return false;
   CallArguments call(1);
   toVariant(vm, value, call.slot(0));
   return SUCCEEDED(invokeRaw(vm, object, id, DISPATCH_PROPERTYPUT, call.data(), 1, nullptr));
