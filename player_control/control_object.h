@@ -10,6 +10,7 @@
 
 #include "player/render/renderer.h"
 #include "player_control/movie_control.h"
+#include "player_control/sound_output.h"
 
 namespace vorlo::control {
 
@@ -174,6 +175,7 @@ class PlayerControl final : public IDispatch,
   uint32_t* shown_ = nullptr;
   player::Surface frame_;
   ITypeLib* typeLib_ = nullptr;
+  SoundOutput sound_;
 };
 
 // Counts objects and locks for DllCanUnloadNow.

@@ -100,6 +100,9 @@ LRESULT ControlWindow::handle(PlayerControl& c, HWND hwnd, UINT msg, WPARAM wp, 
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    case MM_WOM_DONE:
+      c.sound_.done(c.model_.player(), wp, lp);
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
@@ -213,6 +216,7 @@ HRESULT PlayerControl::activate(IOleClientSite* site, HWND parent, LPCRECT rect)
 void PlayerControl::destroyWindow() {
   if (window_) {
     KillTimer(window_, kFrameTimer);
+    sound_.close();
     HWND w = window_;
     window_ = nullptr;
     SetWindowLongPtrW(w, GWLP_USERDATA, 0);
@@ -236,10 +240,12 @@ void PlayerControl::refresh() {
 // for the frame timer.
 void PlayerControl::afterInput(bool changed) {
   if (changed) renderToWindow(false);
+  sound_.pump(model_.player(), window_);  // a button's sound starts with the press
 }
 
 void PlayerControl::onTimer() {
   model_.tick();
+  sound_.pump(model_.player(), window_);
   renderToWindow(false);
   fireEvents();
 }

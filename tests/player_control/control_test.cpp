@@ -5,7 +5,11 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -357,6 +361,98 @@ TEST_F(Hosted, DrawIntoAMemoryDcMatchesTheCoreRendering) {
   SelectObject(dc, old);
   DeleteDC(dc);
   DeleteObject(dib);
+  DeleteFileW(toWide(path).c_str());
+}
+
+// A movie's sound reaches the wave output device. The test runs with an ALSA configuration whose
+// default device writes what it plays into a WAV file (VORLO_TEST_SOUND_CAPTURE names it): the
+// tone the movie starts must be in that file at its pitch.
+const char kSoundMovie[] = R"(
+movie version=8 size=100x75 rate=30
+sound 1 rate=3 samples=22050 tone=441
+startsound 1
+actions { stop }
+show
+)";
+
+struct Capture {
+  int channels = 0, rate = 0, bits = 0, format = 0;
+  std::vector<double> left;  // the first channel, -1..1
+};
+
+bool readCapture(const std::string& path, Capture& out) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto u16 = [&](size_t i) { return unsigned(b[i] | (b[i + 1] << 8)); };
+  auto u32 = [&](size_t i) { return uint32_t(u16(i) | (uint32_t(u16(i + 2)) << 16)); };
+  if (b.size() < 44 || std::memcmp(b.data(), "RIFF", 4) != 0) return false;
+  size_t at = 12, data = 0;
+  while (at + 8 <= b.size()) {
+    uint32_t size = u32(at + 4);
+    if (std::memcmp(&b[at], "fmt ", 4) == 0 && at + 24 <= b.size()) {
+      out.format = int(u16(at + 8)), out.channels = int(u16(at + 10)), out.rate = int(u32(at + 12)), out.bits = int(u16(at + 22));
+    } else if (std::memcmp(&b[at], "data", 4) == 0) {
+      data = at + 8;
+      break;
+    }
+    at += 8 + size;
+  }
+  if (!data || out.channels <= 0 || (out.bits != 16 && out.bits != 32)) return false;
+  const size_t frame = size_t(out.channels) * size_t(out.bits / 8);
+  for (size_t i = data; i + frame <= b.size(); i += frame) {
+    if (out.bits == 16) {
+      out.left.push_back(int16_t(u16(i)) / 32768.0);
+    } else if (out.format == 3) {  // IEEE float
+      uint32_t bitsOf = u32(i);
+      float f;
+      std::memcpy(&f, &bitsOf, sizeof f);
+      out.left.push_back(f);
+    } else {
+      out.left.push_back(int32_t(u32(i)) / 2147483648.0);
+    }
+  }
+  return true;
+}
+
+TEST_F(Hosted, SoundReachesTheOutputDevice) {
+  const char* capturePath = std::getenv("VORLO_TEST_SOUND_CAPTURE");
+  ASSERT_NE(capturePath, nullptr) << "the test's ALSA capture is not configured";
+  std::vector<uint8_t> bytes;
+  std::string error;
+  ASSERT_TRUE(swfasm::assembleSwf(kSoundMovie, bytes, error)) << error;
+  std::string path = tempFolder() + "control-sound.swf";
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  put(d_, L"Movie", text(path));
+  // The loud part of the capture in 10 ms blocks (a loaded machine may leave gaps of silence in
+  // it), and its pitch from the rising zero crossings inside those blocks.
+  Capture capture;
+  double toneSeconds = 0, pitch = 0;
+  auto measure = [&] {
+    capture = Capture();
+    if (!readCapture(std::string("Z:") + capturePath, capture) || capture.rate <= 0) return;
+    const size_t block = size_t(capture.rate / 100);
+    size_t loudBlocks = 0;
+    int rising = 0;
+    for (size_t at = 0; at + block <= capture.left.size(); at += block) {
+      double peak = 0;
+      for (size_t i = at; i < at + block; ++i) peak = std::max(peak, std::abs(capture.left[i]));
+      if (peak < 0.1) continue;
+      ++loudBlocks;
+      for (size_t i = std::max<size_t>(at, 1); i < at + block; ++i) rising += capture.left[i - 1] < 0 && capture.left[i] >= 0;
+    }
+    toneSeconds = double(loudBlocks) / 100;
+    pitch = toneSeconds > 0 ? rising / toneSeconds : 0;
+  };
+  for (int i = 0; i < 100 && toneSeconds < 0.5; ++i) {
+    pumpFor(100);
+    measure();
+  }
+  pumpFor(200);
+  site_.destroy();  // closes the device
+  measure();
+  ASSERT_GT(capture.rate, 0) << "no WAV capture at " << capturePath;
+  EXPECT_NEAR(toneSeconds, 0.5, 0.03) << "half a second of tone, played once";
+  EXPECT_NEAR(pitch, 441.0, 10.0);
   DeleteFileW(toWide(path).c_str());
 }
 
