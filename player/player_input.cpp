@@ -198,11 +198,13 @@ void Player::updateHover() {
 }
 
 void Player::scriptFocus(DisplayObject* to) {
-  // The focused object takes the pointer's place; text fields have no roll-over events.
+  // The focused object takes the pointer's place; text fields have no roll-over events (and are
+  // not kept as the object under the pointer, which would roll out of them later).
   if (!onStage(pointer_.hovered)) pointer_.hovered = nullptr;
+  if (to && dynamic_cast<EditTextObject*>(to)) to = nullptr;
   DisplayObject* old = std::exchange(pointer_.hovered, to);
-  if (old && !dynamic_cast<EditTextObject*>(old)) focusTransitions_.push_back({old, kRollOut});
-  if (to && !dynamic_cast<EditTextObject*>(to)) focusTransitions_.push_back({to, kRollOver});
+  if (old) focusTransitions_.push_back({old, kRollOut});
+  if (to) focusTransitions_.push_back({to, kRollOver});
 }
 
 void Player::runFocusTransitions() {

@@ -326,7 +326,10 @@ void Vm::setThroughAccessor(Object* holder, const std::string& k, Object* setter
     return it == holder->index.end() ? nullptr : &holder->props[it->second];
   };
   callAccessor(holder, setter, self, {value}, slot()->value);
-  // The property keeps the value assigned last to finish: what a getter skipped for depth reads.
+  // A script's accessor property keeps the value assigned last to finish: what a getter skipped
+  // for depth reads. Built-in accessors compute their values and keep nothing.
+  auto* fn = static_cast<Function*>(setter);
+  if (fn->native || fn->bound) return;
   if (Property* p = slot(); p && p->setter == setter) p->value = value;
 }
 
