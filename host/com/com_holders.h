@@ -162,6 +162,14 @@ class SafeArrayLock {
   void* data_ = nullptr;
 };
 
+// Frees the texts an automation exception carries and empties it.
+inline void clearException(EXCEPINFO& e) {
+  SysFreeString(e.bstrSource);
+  SysFreeString(e.bstrDescription);
+  SysFreeString(e.bstrHelpFile);
+  e = EXCEPINFO{};
+}
+
 // Automation texts and conversions use one locale, whatever the user's settings (a decimal comma must
 // not change results): US English.
 inline constexpr LCID kAutomationLcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);

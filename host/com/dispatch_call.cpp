@@ -154,10 +154,7 @@ void report(ScriptVM* vm, HRESULT hr, EXCEPINFO& e) {
     std::u16string units = utf8ToUtf16(text);
     writeWarning(vm, "Warning: %s", utf16ToAnsi(units.data(), units.size()));
   }
-  SysFreeString(e.bstrSource);
-  SysFreeString(e.bstrDescription);
-  SysFreeString(e.bstrHelpFile);
-  e = EXCEPINFO{};
+  clearException(e);
 }
 
 // Arguments of one call: the VARIANTs in Invoke's order (last argument first) and the temporaries that
@@ -205,11 +202,7 @@ HRESULT invokeRaw(ScriptVM* vm, IDispatch* object, DISPID id, WORD flags, VARIAN
   ComPtr<IDispatch> keep = ComPtr<IDispatch>::share(object);
   HRESULT hr = object->Invoke(id, IID_NULL, kAutomationLcid, flags, &params, result, &e, &badArg);
   if (FAILED(hr) && reportFailure) report(vm, hr, e);
-  if (FAILED(hr) && !reportFailure) {
-    SysFreeString(e.bstrSource);
-    SysFreeString(e.bstrDescription);
-    SysFreeString(e.bstrHelpFile);
-  }
+  clearException(e);
   return hr;
 }
 

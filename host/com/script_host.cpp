@@ -102,9 +102,7 @@ class Host : public IActiveScriptSite, public IActiveScriptSiteWindow, public ID
     if (!parse_) return false;
     EXCEPINFO e{};
     HRESULT hr = parse_->ParseScriptText(code.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &e);
-    SysFreeString(e.bstrSource);
-    SysFreeString(e.bstrDescription);
-    SysFreeString(e.bstrHelpFile);
+    clearException(e);
     return SUCCEEDED(hr);
   }
 
@@ -186,9 +184,7 @@ class Host : public IActiveScriptSite, public IActiveScriptSiteWindow, public ID
     swprintf(scode, 16, L" Scode:%lx", static_cast<unsigned long>(e.scode));
     text += scode;
     traceLine(utf16ToAnsi(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-    SysFreeString(e.bstrSource);
-    SysFreeString(e.bstrDescription);
-    SysFreeString(e.bstrHelpFile);
+    clearException(e);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
