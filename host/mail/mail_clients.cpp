@@ -1,5 +1,7 @@
 // SendMail and RecvMail: the SMTP and POP3 clients for scripts. Both block until the server has
 // answered; their handler hears every step (code, text) and may cancel a transfer.
+#include <winsock2.h>
+
 #include <memory>
 #include <string>
 

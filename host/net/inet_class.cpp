@@ -1,5 +1,6 @@
 // Inet: network utilities that block until their work is done (HTTP download and header queries,
 // DNS MX look-ups). Members work on the class object too, where no events fire.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <memory>

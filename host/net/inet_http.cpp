@@ -1,5 +1,6 @@
 #include "host/net/inet_http.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
