@@ -15,6 +15,7 @@
 #include "host/host_support.h"
 #include "host/net/inet_dns.h"
 #include "host/net/inet_http.h"
+#include "host/net/inet_ping.h"
 #include "host/net/net.h"
 #include "host/net/winsock.h"
 #include "stdlib/array.h"
@@ -88,6 +89,38 @@ void httpQuery(MemberCall& c) {
   }
 }
 
+// Calls onPinging(code, time, text); its result is not used.
+void firePing(ScriptVM* vm, const EventHandler& handler, int code, int time, const std::string& text) {
+  if (handler.function.kind != KindFunction) return;
+  ValueRoots<5> slots(vm);
+  slots[4] = handler.function;
+  slots[0] = ScriptValue::integer(3);
+  slots[1] = ScriptValue::integer(code);
+  slots[2] = ScriptValue::integer(time);
+  setStringFromAnsi(vm, &slots[3], text.data(), text.size());
+  try {
+    callValue(vm, nullptr, slots[4], 4, &slots[0]);
+  } catch (...) {
+  }
+}
+
+void ping(MemberCall& c) {
+  std::optional<int64_t> count = intArg(c, 1);
+  if (!c.arg(0).isString() || !count) return;
+  InetData* d = dataOf<InetData>(c);
+  net::PingEvent event;
+  if (d) event = [&](int code, int time, const std::string& text) { firePing(c.vm, d->onPinging, code, time, text); };
+  int n = *count < 0 ? 0 : *count > 1000000 ? 1000000 : static_cast<int>(*count);
+  *c.result = ScriptValue::integer(net::ping(toAnsiText(c.vm, c.arg(0)), n, event));
+}
+
+// Four echo requests without events; without a host, the one Windows itself probes for connectivity.
+void isInetConnected(MemberCall& c) {
+  if (c.has(0) && !c.arg(0).isString()) return;
+  std::string host = c.has(0) ? toAnsiText(c.vm, c.arg(0)) : std::string("www.msftconnecttest.com");
+  *c.result = ScriptValue::boolean(net::ping(host, 4, nullptr) > 0);
+}
+
 void mxfind(MemberCall& c) {
   if (!twoStrings(c)) return;
   std::vector<net::MxRecord> records = net::queryMx(toAnsiText(c.vm, c.arg(0)), toAnsiText(c.vm, c.arg(1)));
@@ -115,6 +148,8 @@ constexpr Member kMembers[] = {
     {"getHttpFileLastModifiedTime", httpQuery<net::HttpQuery::LastModified>},
     {"getHttpFileHeader", httpQuery<net::HttpQuery::Header>},
     {"mxfind", mxfind},
+    {"ping", ping},
+    {"isInetConnected", isInetConnected},
     instanceProperty("onPinging", getEvent<&InetData::onPinging>, setEvent<&InetData::onPinging>),
     instanceProperty("onGetUrl", getEvent<&InetData::onGetUrl>, setEvent<&InetData::onGetUrl>),
 };
