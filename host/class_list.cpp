@@ -1,5 +1,8 @@
 #include "host/class_list.h"
 
+#include "host/com/com_bridge.h"
+#include "host/com/script_host.h"
+#include "host/crypto/encryption.h"
 #include "host/data_file/data_file.h"
 #include "host/dll/dll_class.h"
 #include "host/files/folder.h"
@@ -37,6 +40,7 @@ constexpr Registration kRegistrations[] = {
     registerFileStream,       // Stream, FileStream
     registerStringStream,
     registerLanguageClasses,  // Math to Object
+    registerActiveX,          // ActiveXObject, Enumerator
     registerRegistry,         // RegKey, RegValue
     registerIni,
     registerShell,            // Dialogs and FontObject come before it
@@ -44,8 +48,10 @@ constexpr Registration kRegistrations[] = {
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
     registerDll,              // DllParam, Dll: after DirectX
+    registerEncryption,       // after Sound
     registerDataFile,         // after DiskInfo, DesktopToy
     registerStruct,           // Struct, StructArray: after DataFile, Form
+    registerScriptHost,
 };
 
 }  // namespace
