@@ -1,38 +1,41 @@
 #include "host/mail/cram_md5.h"
 
 #include <cstdint>
+#include <span>
 
 #include "host/mail/mime_codecs.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#include <bcrypt.h>
-#else
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-#endif
+#include "util/digest.h"
 
 namespace vorlo::mail {
+namespace {
 
+std::span<const uint8_t> bytesOf(std::string_view s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+
+}  // namespace
+
+// HMAC (RFC 2104) over the system's MD5: a key longer than the 64-byte block is replaced by its
+// digest; inner and outer passes with the key padded and XORed with 0x36 and 0x5C.
 std::string hmacMd5Hex(std::string_view key, std::string_view data) {
-  uint8_t digest[16] = {};
-  bool ok = false;
-#ifdef _WIN32
-  // CNG's HMAC replaces a key longer than the block by its digest, as RFC 2104 asks.
-  BCRYPT_ALG_HANDLE alg = nullptr;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  ok = BCryptOpenAlgorithmProvider(&alg, BCRYPT_MD5_ALGORITHM, nullptr, BCRYPT_ALG_HANDLE_HMAC_FLAG) == 0 &&
-       BCryptCreateHash(alg, &hash, nullptr, 0, (PUCHAR)key.data(), static_cast<ULONG>(key.size()), 0) == 0 &&
-       BCryptHashData(hash, (PUCHAR)data.data(), static_cast<ULONG>(data.size()), 0) == 0 &&
-       BCryptFinishHash(hash, digest, sizeof digest, 0) == 0;
-  if (hash) BCryptDestroyHash(hash);
-  if (alg) BCryptCloseAlgorithmProvider(alg, 0);
-#else
-  unsigned int length = 0;
-  ok = HMAC(EVP_md5(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const uint8_t*>(data.data()),
-            data.size(), digest, &length) != nullptr && length == 16;
-#endif
-  if (!ok) return {};
+  uint8_t block[64] = {};
+  if (key.size() > sizeof block) {
+    Digest16 k = md5(bytesOf(key));
+    std::copy(k.begin(), k.end(), block);
+  } else {
+    std::copy(key.begin(), key.end(), block);
+  }
+  uint8_t inner[64], outer[64];
+  for (size_t i = 0; i < sizeof block; ++i) {
+    inner[i] = block[i] ^ 0x36;
+    outer[i] = block[i] ^ 0x5C;
+  }
+  Md5 first;
+  first.update(inner);
+  first.update(bytesOf(data));
+  Digest16 innerDigest = first.finish();
+  Md5 second;
+  second.update(outer);
+  second.update(innerDigest);
+  Digest16 digest = second.finish();
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
   for (uint8_t b : digest) {
@@ -43,9 +46,7 @@ std::string hmacMd5Hex(std::string_view key, std::string_view data) {
 }
 
 std::string cramMd5Answer(std::string_view user, std::string_view password, std::string_view challenge64) {
-  std::string digest = hmacMd5Hex(password, base64Decode(challenge64));
-  if (digest.empty()) return {};
-  return base64Encode(std::string(user) + " " + digest);
+  return base64Encode(std::string(user) + " " + hmacMd5Hex(password, base64Decode(challenge64)));
 }
 
 }  // namespace vorlo::mail
