@@ -6,6 +6,7 @@
 #include "host/data_file/data_file.h"
 #include "host/dll/dll_class.h"
 #include "host/files/folder.h"
+#include "host/flash/flash_player.h"
 #include "host/registry/registry.h"
 #include "host/shell/shell.h"
 #include "host/streams/file_stream.h"
@@ -45,6 +46,7 @@ constexpr Registration kRegistrations[] = {
     registerIni,
     registerShell,            // Dialogs and FontObject come before it
     registerShortcuts,        // Shortcut, URLShortcut
+    registerFlashPlayer,      // FlashPlayer, MovieClip: after MCI, createControl
     registerUriFunctions,
     registerSysInfo,          // after Window ... IPConfig
     registerDll,              // DllParam, Dll: after DirectX

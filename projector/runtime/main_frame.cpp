@@ -5,8 +5,12 @@ namespace vorlo {
 LRESULT MainFrame::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
-      // Closing waits for a running movie command once the script bridge exists; the quit command,
-      // the trace file, the tray icon and the player control are released here as they arrive.
+      // A running movie command finishes first: the request comes back through the queue until it
+      // has. The trace file and the tray icon are released here as they arrive.
+      if (canClose && !canClose()) {
+        PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+        return 0;
+      }
       DestroyWindow(hwnd());
       return 0;
     case WM_SIZE: {

@@ -1,5 +1,7 @@
 // The projector's main window. Its client area is the movie player control; the status bar follows.
 #pragma once
+#include <functional>
+
 #include "framework/window.h"
 #include "projector/runtime/flash_host.h"
 
@@ -8,6 +10,8 @@ namespace vorlo {
 class MainFrame : public fw::Window {
  public:
   bool noStartMovie = false;
+  // Asked when the window is to close: false keeps it open (the handler has arranged a later close).
+  std::function<bool()> canClose;
   FlashHost flash;
 
  protected:

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "projector/app_archive.h"
+#include "framework/control_site.h"
 #include "projector/error_report.h"
 #include "projector/exceptions.h"
 #include "projector/packed_block.h"
@@ -171,7 +172,14 @@ bool ProjectorApp::createFlashControl() {
   choice.packagedPlayer = [] { return std::string(); };
   choice.preferRegistered = preferRegisteredPlayer();
   if (frame_->flash.create(frame_->hwnd(), choice)) {
-    frame_->flash.connectEvents([](DISPID, const std::vector<std::wstring>&) {});
+    frame_->flash.connectEvents([this](DISPID id, const std::vector<std::wstring>& args) { onControlEvent(id, args); });
+    frame_->canClose = [this] {
+      // A running dispatch finishes first: the close request comes back through the queue.
+      if (bridge_.busy()) return false;
+      bridge_.dispatchCommand(L"Vorlo_Quit", L"");
+      host_.control = nullptr;
+      return true;
+    };
     return true;
   }
   // Without a player the program ends, unless the start-up script says to end quietly.
@@ -203,6 +211,8 @@ void ProjectorApp::showStartMovie() {
     if (auto size = frame_->flash.loadMovie(movie, settings_.behaviour & 0x1)) {
       movieWidth_ = size->first;
       movieHeight_ = size->second;
+      host_.movieWidth = movieWidth_;
+      host_.movieHeight = movieHeight_;
     }
   }
   applyAppearance();
@@ -226,21 +236,95 @@ ScriptRun ProjectorApp::runScript(const char* name) {
     reportError(message);
     return ScriptRun::Unusable;
   }
-  if (!engine_) {
-    engine_ = createFullEngine();
-    if (!engine_) {
-      reportError("The script machine for " + subject + " could not be created (out of memory)");
-      return ScriptRun::Unusable;
-    }
-    host_.mainWindow = frame_ ? frame_->hwnd() : nullptr;
-    host_.workFolder = utf8ToUtf16(workFolder_);
-    engine_->vm->host = &host_;
+  if (!machine(true)) {
+    reportError("The script machine for " + subject + " could not be created (out of memory)");
+    return ScriptRun::Unusable;
   }
-  if (runImageBuffer(engine_, image->data(), image->size()) == 1) return ScriptRun::Succeeded;
-  std::string message = capitalized(subject + " failed: " + failureText(engine_));
+  Engine* engine = engine_;
+  if (runImageBuffer(engine, image->data(), image->size()) == 1) return ScriptRun::Succeeded;
+  std::string message = capitalized(subject + " failed: " + failureText(engine));
   traceLine(message);
   reportError(message);
   return ScriptRun::Failed;
+}
+
+// The projector's one script machine: made on first need with every class registered, the bridge's
+// globals and what the host classes reach.
+Engine* ProjectorApp::machine(bool create) {
+  if (engine_ || !create) return engine_;
+  engine_ = createFullEngine();
+  if (!engine_) return nullptr;
+  host_.mainWindow = frame_ ? frame_->hwnd() : nullptr;
+  host_.workFolder = utf8ToUtf16(workFolder_);
+  host_.control = control();
+  host_.movie = &bridge_;
+  engine_->vm->host = &host_;
+  bridge_.machineCreated(engine_->vm);
+  return engine_;
+}
+
+void ProjectorApp::destroyMachine() {
+  Engine* engine = engine_;
+  engine_ = nullptr;
+  destroyEngine(engine);
+}
+
+bool ProjectorApp::runPackagedScript(const std::string& name) {
+  return runScript(name.c_str()) != ScriptRun::Missing;
+}
+
+void ProjectorApp::closeFrame() {
+  if (frame_) PostMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+}
+
+std::string ProjectorApp::extractPackagedFile(const std::string& path) {
+  try {
+    AppArchive archive(workFolder_);
+    return archive.extractFile("", path);
+  } catch (...) {
+    return {};  // no such packaged file
+  }
+}
+
+bool ProjectorApp::onIdle(long count) {
+  bool more = bridge_.onIdleRun();
+  return WinApp::onIdle(count) || more;
+}
+
+// Movies the player fetched from the network do not reach the scripts.
+bool ProjectorApp::movieIsLocal() {
+  IDispatch* d = control();
+  VARIANT v;
+  VariantInit(&v);
+  bool local = true;
+  if (d && SUCCEEDED(fw::getProperty(d, L"Movie", &v)) && V_VT(&v) == VT_BSTR && V_BSTR(&v)) {
+    std::wstring url(V_BSTR(&v), SysStringLen(V_BSTR(&v)));
+    local = !(url.size() >= 7 && (_wcsnicmp(url.c_str(), L"http://", 7) == 0 || _wcsnicmp(url.c_str(), L"https://", 8) == 0));
+  }
+  VariantClear(&v);
+  return local;
+}
+
+// The control's events: FSCommand runs a command, FlashCall is answered through SetReturnValue.
+// Nothing may escape into the control.
+void ProjectorApp::onControlEvent(DISPID id, const std::vector<std::wstring>& args) {
+  try {
+    if (!movieIsLocal()) return;
+    if (id == 150 && args.size() >= 2) {
+      bridge_.dispatchCommand(args[0], args[1]);
+    } else if (id == 197 && !args.empty()) {
+      std::wstring answer = bridge_.handleExternalCall(args[0]);
+      if (IDispatch* d = control()) {
+        VARIANT v;
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocStringLen(answer.data(), UINT(answer.size()));
+        fw::callMethod(d, L"SetReturnValue", {v});
+        VariantClear(&v);
+      }
+    }
+  } catch (...) {
+    traceLine("A movie command failed: out of memory");
+  }
 }
 
 bool ProjectorApp::initInstance() {
@@ -313,9 +397,9 @@ bool ProjectorApp::initInstance() {
 
 int ProjectorApp::exitInstance() {
   if (installHookResult_ == 0) {
-    // Quitting destroys the script machine (every finalizer runs).
-    destroyEngine(engine_);
-    engine_ = nullptr;
+    // Quitting destroys the script machine (every finalizer runs), when the close has not already.
+    destroyMachine();
+    host_.control = nullptr;
     setErrorSink({});
     settings_ = ProjectorSettings{};
     movieList_ = MovieList{};

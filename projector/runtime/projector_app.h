@@ -9,6 +9,7 @@
 #include "host/host_context.h"
 #include "projector/package_records.h"
 #include "projector/resources.h"
+#include "projector/runtime/bridge.h"
 #include "projector/runtime/main_frame.h"
 #include "projector/profile.h"
 #include "projector/script_cache.h"
@@ -26,12 +27,13 @@ enum class ScriptRun {
   Succeeded,  // the result is in the machine
 };
 
-class ProjectorApp : public fw::WinApp {
+class ProjectorApp : public fw::WinApp, private BridgeHost {
  public:
   ProjectorApp();
 
   bool initInstance() override;
   int exitInstance() override;
+  bool onIdle(long count) override;
 
   const std::string& registryKey() const { return registryKey_; }
   const std::string& profileName() const { return profileName_; }
@@ -55,6 +57,18 @@ class ProjectorApp : public fw::WinApp {
   bool preferRegisteredPlayer() const;
   std::string getStartMovie();
   void showStartMovie();
+  void onControlEvent(DISPID id, const std::vector<std::wstring>& args);
+  bool movieIsLocal();
+
+  // What the bridge asks of the projector.
+  Engine* machine(bool create) override;
+  void destroyMachine() override;
+  bool runPackagedScript(const std::string& name) override;
+  void closeFrame() override;
+  HWND frameWindow() override { return frame_ ? frame_->hwnd() : nullptr; }
+  IDispatch* control() override { return frame_ ? frame_->flash.control() : nullptr; }
+  bool flash8() override { return frame_ && frame_->flash.flash8(); }
+  std::string extractPackagedFile(const std::string& path) override;
 
   std::unique_ptr<ResourceSource> resources_;
   ScriptResourceCache scripts_;
@@ -73,6 +87,7 @@ class ProjectorApp : public fw::WinApp {
   int movieWidth_ = 0, movieHeight_ = 0;  // the start movie's stage size (0 x 0 when unknown)
   Engine* engine_ = nullptr;  // the script machine, from the first script run to the quit
   HostContext host_;          // what the host classes of engine_ reach
+  MovieBridge bridge_{*this};
 };
 
 }  // namespace vorlo
