@@ -6,6 +6,8 @@
 #include "host/data_file/data_file.h"
 #include "host/dll/dll_class.h"
 #include "host/files/folder.h"
+#include "host/mail/mail.h"
+#include "host/net/net.h"
 #include "host/flash/flash_player.h"
 #include "host/registry/registry.h"
 #include "host/shell/shell.h"
@@ -48,6 +50,8 @@ constexpr Registration kRegistrations[] = {
     registerShortcuts,        // Shortcut, URLShortcut
     registerFlashPlayer,      // FlashPlayer, MovieClip: after MCI, createControl
     registerUriFunctions,
+    registerMail,             // Mail, SendMail, RecvMail: after Window
+    registerInet,             // Inet
     registerSysInfo,          // after Window ... IPConfig
     registerDll,              // DllParam, Dll: after DirectX
     registerEncryption,       // after Sound
