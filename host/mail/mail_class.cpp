@@ -69,10 +69,15 @@ bool readFile(const std::u16string& path, std::string* bytes) {
   if (f == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
   bool ok = GetFileSizeEx(f, &size) && size.QuadPart < 0x40000000;
-  if (ok) {
-    bytes->resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    ok = bytes->empty() || (ReadFile(f, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
+  try {
+    if (ok) {
+      bytes->resize(static_cast<size_t>(size.QuadPart));
+      DWORD got = 0;
+      ok = bytes->empty() || (ReadFile(f, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
+    }
+  } catch (const std::bad_alloc&) {  // a file larger than this process can hold
+    bytes->clear();
+    ok = false;
   }
   CloseHandle(f);
   return ok;
@@ -92,16 +97,13 @@ std::string contentTypeOf(const std::u16string& path) {
   size_t dot = path.rfind(u'.');
   size_t slash = path.find_last_of(u"\\/");
   if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash)) {
-    char value[260] = {};
-    DWORD size = sizeof value - 1;
     std::wstring ext = wideOf(std::u16string_view(path).substr(dot));
-    if (RegGetValueW(HKEY_CLASSES_ROOT, ext.c_str(), L"Content Type", RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-      wchar_t wide[260] = {};
-      DWORD bytes = sizeof wide - sizeof(wchar_t);
-      if (RegGetValueW(HKEY_CLASSES_ROOT, ext.c_str(), L"Content Type", RRF_RT_REG_SZ, nullptr, wide, &bytes) == ERROR_SUCCESS) {
-        int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, value, static_cast<int>(size), nullptr, nullptr);
-        if (n > 1) return std::string(value, static_cast<size_t>(n - 1));
-      }
+    wchar_t wide[260] = {};
+    DWORD bytes = sizeof wide - sizeof(wchar_t);
+    char value[260] = {};
+    if (RegGetValueW(HKEY_CLASSES_ROOT, ext.c_str(), L"Content Type", RRF_RT_REG_SZ, nullptr, wide, &bytes) == ERROR_SUCCESS) {
+      int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, value, sizeof value, nullptr, nullptr);
+      if (n > 1) return std::string(value, static_cast<size_t>(n - 1));
     }
   }
   return "application/octet-stream";
