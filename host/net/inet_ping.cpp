@@ -21,6 +21,11 @@ using CreateFn = HANDLE(WINAPI*)();
 using CloseFn = BOOL(WINAPI*)(HANDLE);
 using SendFn = DWORD(WINAPI*)(HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
 
+template <typename Fn>
+Fn entry(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 std::string format(const char* pattern, ...) {
   char buffer[512];
   va_list args;
@@ -34,9 +39,9 @@ std::string format(const char* pattern, ...) {
 bool pingWithLibrary(in_addr to, int count, const PingEvent& event, int* replies) {
   HMODULE icmp = LoadLibraryA("ICMP.DLL");
   if (!icmp) return false;
-  auto create = reinterpret_cast<CreateFn>(GetProcAddress(icmp, "IcmpCreateFile"));
-  auto close = reinterpret_cast<CloseFn>(GetProcAddress(icmp, "IcmpCloseHandle"));
-  auto send = reinterpret_cast<SendFn>(GetProcAddress(icmp, "IcmpSendEcho"));
+  auto create = entry<CreateFn>(icmp, "IcmpCreateFile");
+  auto close = entry<CloseFn>(icmp, "IcmpCloseHandle");
+  auto send = entry<SendFn>(icmp, "IcmpSendEcho");
   HANDLE handle = create && close && send ? create() : INVALID_HANDLE_VALUE;
   if (handle == INVALID_HANDLE_VALUE) {
     FreeLibrary(icmp);
