@@ -253,19 +253,10 @@ std::vector<std::string> Player::warnings() const {
   return all;
 }
 
+Rect Player::frameRect() const { return movie_ ? movie_->header.frameSize : Rect{0, 0, 11000, 8000}; }
+
 Matrix Player::stageMatrix(int width, int height, ScaleMode scale) const {
-  Rect frame = movie_ ? movie_->header.frameSize : Rect{0, 0, 11000, 8000};
-  double movieW = (frame.xMax - frame.xMin) / 20.0, movieH = (frame.yMax - frame.yMin) / 20.0;
-  if (!(movieW > 0) || !(movieH > 0)) return Matrix::scale(0.05, 0.05);
-  double sx = width / movieW, sy = height / movieH;
-  switch (scale) {
-    case ScaleMode::ShowAll: sx = sy = std::min(sx, sy); break;
-    case ScaleMode::NoBorder: sx = sy = std::max(sx, sy); break;
-    case ScaleMode::ExactFit: break;
-    case ScaleMode::NoScale: sx = sy = 1; break;
-  }
-  double offsetX = (width - movieW * sx) / 2, offsetY = (height - movieH * sy) / 2;
-  return Matrix{sx / 20, 0, 0, sy / 20, offsetX - frame.xMin * sx / 20, offsetY - frame.yMin * sy / 20};
+  return viewMatrix(shownRect(), width, height, scale, align_);
 }
 
 void Player::render(Surface& target, ScaleMode scale, Quality quality) {

@@ -15,10 +15,9 @@
 #include "player/sound/mixer.h"
 #include "player/swf/imports.h"
 #include "player/swf/movie.h"
+#include "player/view.h"
 
 namespace vorlo::player {
-
-enum class ScaleMode : uint8_t { ShowAll, NoBorder, ExactFit, NoScale };
 
 namespace avm1 {
 class Vm;
@@ -42,10 +41,15 @@ class Player {
   // One frame of time.
   void advance();
   // Draws the stage into `target` (its size is the stage size): the background, then the movie
-  // placed by the scale mode, centred.
+  // placed by the scale mode and the view's alignment (centred without one).
   void render(Surface& target, ScaleMode scale, Quality quality);
   // The matrix from the movie's twips to the stage's pixels for a stage of this size.
   Matrix stageMatrix(int width, int height, ScaleMode scale) const;
+  // The part of the movie the stage shows (twips; an empty rectangle: the whole frame) and the
+  // alignment bits (view.h) of the movie in the stage's spare room.
+  void setView(const Rect& shown, uint8_t align) { shown_ = shown, align_ = align; }
+  Rect shownRect() const { return shown_.empty() ? frameRect() : shown_; }
+  Rect frameRect() const;
 
   const Movie& movie() const { return *movie_; }
   MovieClip& root() { return *root_; }
@@ -168,6 +172,8 @@ class Player {
   std::vector<std::pair<DisplayObject*, int>> focusTransitions_;
   int viewWidth_ = 0, viewHeight_ = 0;
   ScaleMode viewScale_ = ScaleMode::ShowAll;
+  Rect shown_{};
+  uint8_t align_ = 0;
   bool inputChanged_ = false;
 
   struct QueuedCode;

@@ -31,8 +31,6 @@ std::string numberText(double value) {
   return text;
 }
 
-void notBuilt(Call& c) { c.status = E_NOTIMPL; }
-
 std::string colorText(long rgb) {
   char text[16];
   std::snprintf(text, sizeof text, "#%06lX", static_cast<unsigned long>(rgb) & 0xFFFFFFul);
@@ -57,21 +55,18 @@ constexpr Member kMembers[] = {
     {0x6a, L"Loop", [](Call& c) { c.answer(c.model.loop); }, [](Call& c) { c.model.loop = c.flag(0); }},
     {0x6b, L"FrameNum", [](Call& c) { c.answer(long(c.model.currentFrame())); },
      [](Call& c) { c.model.gotoFrame(int(c.integer(0))); }},
-    {0x6d, L"SetZoomRect", nullptr, nullptr, notBuilt, 4},
+    {0x6d, L"SetZoomRect", nullptr, nullptr,
+     [](Call& c) { c.model.setZoomRect(double(c.integer(0)), double(c.integer(1)), double(c.integer(2)), double(c.integer(3))); },
+     4},
     {0x70, L"Play", nullptr, nullptr, [](Call& c) { c.model.setPlaying(true); }},
     {0x71, L"Stop", nullptr, nullptr, [](Call& c) { c.model.setPlaying(false); }},
     {0x72, L"Back", nullptr, nullptr, [](Call& c) { c.model.back(); }},
     {0x73, L"Forward", nullptr, nullptr, [](Call& c) { c.model.forward(); }},
     {0x74, L"Rewind", nullptr, nullptr, [](Call& c) { c.model.rewind(); }},
     {0x76, L"Zoom", nullptr, nullptr,
-     [](Call& c) {
-       // 0 shows the whole stage again; any other factor scales the view by factor / 100.
-       long factor = c.integer(0);
-       if (factor == 0) c.model.zoomPercent = 100;
-       else if (factor > 0) c.model.zoomPercent = int(std::clamp(long(c.model.zoomPercent) * factor / 100, 1L, 10000L));
-     },
-     1},
-    {0x77, L"Pan", nullptr, nullptr, notBuilt, 3},
+     [](Call& c) { c.model.zoom(double(c.integer(0))); }, 1},
+    {0x77, L"Pan", nullptr, nullptr,
+     [](Call& c) { c.model.pan(double(c.integer(0)), double(c.integer(1)), int(c.integer(2))); }, 3},
     {0x78, L"ScaleMode", [](Call& c) { c.answer(long(c.model.scaleMode)); },
      [](Call& c) {
        long mode = c.integer(0);
@@ -92,7 +87,11 @@ constexpr Member kMembers[] = {
      [](Call& c) { c.answer(c.integer(0) >= 0 && c.integer(0) < c.model.totalFrames()); }, 1},
     {0x84, L"FlashVersion", [](Call& c) { c.answer(c.model.flashVersion()); }},
     {0x85, L"WMode", [](Call& c) { c.answer(c.model.wmode); }, [](Call& c) { c.model.wmode = c.text(0); }},
-    {0x86, L"SAlign", [](Call& c) { c.answer(c.model.salign); }, [](Call& c) { c.model.salign = c.text(0); }},
+    {0x86, L"SAlign", [](Call& c) { c.answer(c.model.salign); },
+     [](Call& c) {
+       c.model.salign = c.text(0);
+       c.model.alignMode = player::alignFromText(c.model.salign.c_str());
+     }},
     {0x87, L"Menu", [](Call& c) { c.answer(c.model.menu); }, [](Call& c) { c.model.menu = c.flag(0); }},
     {0x88, L"Base", [](Call& c) { c.answer(c.model.base); }, [](Call& c) { c.model.base = c.text(0); }},
     {0x89, L"Scale", [](Call& c) { c.answer(c.model.scale); }, [](Call& c) { c.model.scale = c.text(0); }},

@@ -96,6 +96,7 @@ std::string MovieControl::resolve(const std::string& url) const {
 
 void MovieControl::setMovie(const std::string& url) {
   movieUrl_ = url;
+  shown_ = player::Rect{};
   loadError_.clear();
   events_.clear();
   std::vector<uint8_t> bytes;
@@ -123,16 +124,43 @@ void MovieControl::tick() {
   player_.advance();
 }
 
+player::ScaleMode MovieControl::scaleModeOf() const { return player::ScaleMode(std::clamp(scaleMode, 0, 3)); }
+
 void MovieControl::render(player::Surface& target) {
   const QualityName* q = qualityByNumber(quality);
   player::Quality level = q ? q->quality : player::Quality::High;
+  viewWidth_ = target.width, viewHeight_ = target.height;
   if (player_.loaded()) {
-    player_.render(target, player::ScaleMode(std::clamp(scaleMode, 0, 3)), level);
+    player_.setView(shown_, uint8_t(alignMode & 0xF));
+    player_.render(target, scaleModeOf(), level);
     return;
   }
   // No movie: the host's background colour, else white.
   uint32_t rgb = backgroundColor >= 0 ? uint32_t(backgroundColor) & 0xFFFFFF : 0xFFFFFF;
   target.clear(0xFF000000u | rgb);
+}
+
+void MovieControl::zoom(double percent) {
+  if (!player_.loaded()) return;
+  shown_ = percent > 0 ? player::zoomedView(player_.shownRect(), player_.frameRect(), percent) : player::Rect{};
+}
+
+void MovieControl::pan(double x, double y, int mode) {
+  if (!player_.loaded() || shown_.empty()) return;  // only a zoomed view moves
+  double dx = 0, dy = 0;
+  if (mode == 1) {
+    dx = x / 100 * (shown_.xMax - shown_.xMin), dy = y / 100 * (shown_.yMax - shown_.yMin);
+  } else {
+    player::Matrix m = player_.stageMatrix(std::max(viewWidth_, 1), std::max(viewHeight_, 1), scaleModeOf());
+    if (!(m.a > 0) || !(m.d > 0)) return;
+    dx = x / m.a, dy = y / m.d;
+  }
+  shown_ = player::pannedView(shown_, player_.frameRect(), dx, dy);
+}
+
+void MovieControl::setZoomRect(double left, double top, double right, double bottom) {
+  if (!player_.loaded()) return;
+  shown_ = right > left && bottom > top ? player::Rect{left, top, right, bottom} : player::Rect{};
 }
 
 bool MovieControl::playing() const { return player_.loaded() && const_cast<player::Player&>(player_).root().playing(); }

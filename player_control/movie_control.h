@@ -69,7 +69,13 @@ class MovieControl {
   long backgroundColor = -1;  // -1: the movie's own
   bool menu = true, deviceFont = false, embedMovie = false;
   std::string base, flashVars, wmode = "Window", salign, scale = "ShowAll", swRemote, allowScriptAccess = "always";
-  int zoomPercent = 100;  // the view's zoom, relative to the stage (100: none)
+
+  // The view over the movie: zooming by a percentage of what is shown (0: the whole stage again),
+  // panning by pixels of the view (mode 0) or by percents of what is shown (mode 1), a rectangle of
+  // the movie in twips. A new movie shows all of itself again.
+  void zoom(double percent);
+  void pan(double x, double y, int mode);
+  void setZoomRect(double left, double top, double right, double bottom);
   std::string returnValue;  // the host's answer to the current external call
 
   // The version hosts read: 8.0 unless the test override names another.
@@ -83,6 +89,10 @@ class MovieControl {
 
  private:
   std::string resolve(const std::string& url) const;
+  player::ScaleMode scaleModeOf() const;
+
+  player::Rect shown_{};  // empty: the whole frame
+  int viewWidth_ = 0, viewHeight_ = 0;  // of the last render
 
   player::Player player_;
   std::string movieUrl_, loadError_;

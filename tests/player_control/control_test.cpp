@@ -358,6 +358,23 @@ TEST_F(Hosted, DrawIntoAMemoryDcMatchesTheCoreRendering) {
   for (size_t i = 0; i < expected.pixels.size(); ++i) different += (shown[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
   EXPECT_EQ(different, 0);
   EXPECT_EQ(shown[119] & 0xFFFFFF, 0x3366ccu) << "the stage's background";
+
+  // Zoomed to half and panned by 10 % of what is shown, right-aligned: the core's drawing of the
+  // same view.
+  call(d_, L"Zoom", {number(50)});
+  call(d_, L"Pan", {number(10), number(0), number(1)});
+  put(d_, L"SAlign", text("R"));
+  put(d_, L"ScaleMode", number(0));
+  player::Rect half = player::zoomedView(core.frameRect(), core.frameRect(), 50);
+  core.setView(player::pannedView(half, core.frameRect(), (half.xMax - half.xMin) / 10, 0), player::AlignRight);
+  core.render(expected, player::ScaleMode::ShowAll, player::Quality::High);
+  ASSERT_EQ(site_.object()->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view)), S_OK);
+  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+  view->Release();
+  GdiFlush();
+  different = 0;
+  for (size_t i = 0; i < expected.pixels.size(); ++i) different += (shown[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
+  EXPECT_EQ(different, 0) << "zoomed and panned";
   SelectObject(dc, old);
   DeleteDC(dc);
   DeleteObject(dib);

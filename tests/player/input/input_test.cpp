@@ -196,5 +196,53 @@ TEST(PlayerInput, DragFollowsThePointerInsideItsBoundsAndHitTestUsesShapes) {
   EXPECT_DOUBLE_EQ(clip->matrix.ty, 0.0);
 }
 
+// Zooming, panning and aligning the view move where the pointer lands and what is drawn: the
+// ring button (60 px at 50,50 with a hole from 70 to 90) under views of the 200 px stage.
+TEST(PlayerInput, TheViewsZoomPanAndAlignmentMapThePointerAndTheDrawing) {
+  Stage s(std::string(kRing) + "button 2 version=2 {\n  record id=1 states=up,over,down,hit\n}\n"
+          "place 1 id=2 at=50px,50px\nshow\n");
+  const Rect frame = s.player.frameRect();
+  const Rect half = zoomedView(frame, frame, 50);  // 50..150 px, twice as big
+  EXPECT_EQ(half.xMin, 1000);
+  EXPECT_EQ(half.xMax, 3000);
+  struct Case {
+    const char* name;
+    Rect shown;
+    int width;
+    uint8_t align;
+    double x, y;
+    bool over;
+  } cases[] = {
+      {"whole stage, outside", Rect{}, 200, 0, 10, 10, false},
+      {"zoomed: 10,10 is 55,55 of the movie", half, 200, 0, 10, 10, true},
+      {"zoomed: 60,60 is the hole", half, 200, 0, 60, 60, false},
+      {"panned 20 px: 10,10 is the hole", pannedView(half, frame, 400, 400), 200, 0, 10, 10, false},
+      {"panned 20 px: 50,50 is 95,95", pannedView(half, frame, 400, 400), 200, 0, 50, 50, true},
+      {"panned far: kept over the stage", pannedView(half, frame, -1e9, -1e9), 200, 0, 110, 110, true},
+      {"wide view, centred", Rect{}, 400, 0, 160, 60, true},
+      {"wide view, left", Rect{}, 400, AlignLeft, 60, 60, true},
+      {"wide view, right", Rect{}, 400, AlignRight, 60, 60, false},
+      {"wide view, right", Rect{}, 400, AlignRight, 260, 60, true},
+      {"zoom 0 shows the whole stage", zoomedView(half, frame, 0), 200, 0, 10, 10, false},
+  };
+  for (const Case& c : cases) {
+    s.player.setView(c.shown, c.align);
+    s.player.setViewport(c.width, 200, ScaleMode::ShowAll);
+    s.player.mouseMove(c.x, c.y);
+    EXPECT_EQ(s.player.cursor() == Player::Cursor::Hand, c.over) << c.name;
+    s.player.mouseLeave();
+  }
+  // The drawing follows the same view: the ring's corner fills the zoomed stage's corner.
+  Surface zoomed(200, 200), whole(200, 200);
+  s.player.setView(half, 0);
+  s.player.render(zoomed, ScaleMode::ShowAll, Quality::Low);
+  s.player.setView(Rect{}, 0);
+  s.player.render(whole, ScaleMode::ShowAll, Quality::Low);
+  EXPECT_EQ(zoomed.row(5)[5] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(whole.row(5)[5] & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(alignFromText("tr"), AlignTop | AlignRight);
+  EXPECT_EQ(alignFromText("BL"), AlignBottom | AlignLeft);
+}
+
 }  // namespace
 }  // namespace vorlo::player
