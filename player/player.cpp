@@ -60,6 +60,7 @@ bool Player::load(std::span<const uint8_t> bytes, std::string* error) {
   vm_->onExternalCall = externalCallHandler_;
   vm_->loader = source_;
   vm_->sharedObjectFolder = sharedObjectFolder_;
+  if (scriptActionBudget_ > 0) vm_->setActionBudget(scriptActionBudget_);
   connectScriptSounds();
   avm1::installInput(*vm_, vm_->global());
   stage_.input = InputState{};

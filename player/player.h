@@ -98,6 +98,9 @@ class Player {
   std::string callFunction(const std::string& requestXml);
   // The folder where the movie's SharedObject files are kept (none: they are not kept). Set before `load`.
   void setSharedObjectFolder(std::string folder) { sharedObjectFolder_ = std::move(folder); }
+  // How many actions a frame's scripts may run before they are stopped (0: the player's own
+  // limit of 20 million). Set before `load`.
+  void setScriptActionBudget(long actions) { scriptActionBudget_ = actions; }
 
   // ---- Sound ----
   // The next `frames` frames of the movie's sound: 44,100 Hz, 16-bit, stereo interleaved
@@ -173,6 +176,7 @@ class Player {
   int viewWidth_ = 0, viewHeight_ = 0;
   ScaleMode viewScale_ = ScaleMode::ShowAll;
   Rect shown_{};
+  long scriptActionBudget_ = 0;
   uint8_t align_ = 0;
   bool inputChanged_ = false;
 

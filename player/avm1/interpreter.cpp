@@ -719,7 +719,7 @@ Flow Interpreter::run(const Code& code, uint32_t begin, uint32_t end) {
       }
       case 0x30: {
         double max = num(pop());
-        int32_t m = std::isfinite(max) ? int32_t(max) : 0;
+        int32_t m = toInt32(max);  // any number, also one beyond 32 bits
         push(Value(m > 0 ? double(std::rand() % m) : 0.0));
         break;
       }

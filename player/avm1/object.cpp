@@ -622,6 +622,15 @@ Value Vm::call(const Value& fnv, const Value& self, std::vector<Value> args, Obj
   if (fnv.type != Type::Object || fnv.obj->kind != Kind::Function) return {};
   auto* fn = static_cast<Function*>(fnv.obj);
   if (callDepth >= kMaxCallDepth) throw ScriptAbort{"256 levels of recursion were exceeded"};
+  // The count alone does not bound the stack: a level's frames grow with what the call passes
+  // through (getters, conversions, instrumented builds). The host's thread may have 1 MB.
+  const char here = 0;
+  if (callDepth == 0) {
+    stackBase_ = &here;
+  } else if (stackBase_) {
+    const std::ptrdiff_t used = stackBase_ > &here ? stackBase_ - &here : &here - stackBase_;
+    if (size_t(used) > kMaxStackBytes) throw ScriptAbort{"recursion used too much of the stack and was stopped"};
+  }
   struct Depth {
     int& d;
     explicit Depth(int& x) : d(x) { ++d; }

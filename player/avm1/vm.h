@@ -219,7 +219,10 @@ class Vm {
   // Timers due at `now` (setInterval).
   void runTimers(double now);
   // A new frame of script time: the budget of actions starts again.
-  void resetBudget() { budget_ = kActionBudget; }
+  void resetBudget() { budget_ = actionBudget_; }
+  // The actions a frame's scripts may run before they are stopped (kActionBudget unless the host
+  // sets another, as the fuzz targets do to keep endless loops short).
+  void setActionBudget(long actions) { actionBudget_ = budget_ = actions > 0 ? actions : kActionBudget; }
   void collectGarbage();
   size_t objectCount() const { return heap_.size(); }
 
@@ -336,6 +339,10 @@ class Vm {
   }
   ClipObject* runningBase = nullptr;  // the timeline of the innermost running code
   static constexpr int kMaxCallDepth = 256;
+  // How much of the thread's stack script calls may take, measured from the outermost call (256
+  // plain calls take about 440 KB in an optimised 64-bit build; a Windows thread has 1 MB).
+  static constexpr size_t kMaxStackBytes = 640 * 1024;
+  const char* stackBase_ = nullptr;
   static constexpr int kMaxAccessorDepth = 65;
   static constexpr int kMaxScopeDepth = 256;
   static constexpr size_t kMaxStack = 1 << 20;
@@ -363,6 +370,7 @@ class Vm {
   int gotoTarget_ = 0;
   std::vector<Object*> markStack_;
   long budget_ = kActionBudget;
+  long actionBudget_ = kActionBudget;
   // Calls of each accessor (holder, getter or setter) running now: the reference player lets one
   // run at most kMaxAccessorDepth calls deep and skips deeper accesses.
   std::map<std::pair<const Object*, const Object*>, int> accessorDepth_;
