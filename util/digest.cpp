@@ -100,4 +100,15 @@ Digest16 md5(std::span<const uint8_t> data) {
   return m.finish();
 }
 
+std::string hexText(std::span<const uint8_t> bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+  return out;
+}
+
 }  // namespace vorlo

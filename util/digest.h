@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace vorlo {
 
@@ -26,5 +27,8 @@ class Md5 {
   void* state_;
 };
 Digest16 md5(std::span<const uint8_t> data);
+
+// A digest as lower-case hexadecimal text, two digits a byte.
+std::string hexText(std::span<const uint8_t> bytes);
 
 }  // namespace vorlo

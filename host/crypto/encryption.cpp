@@ -26,16 +26,6 @@ std::optional<std::string> textArg(const MemberCall& c, int64_t i) {
 
 void setAnsi(const MemberCall& c, const std::string& text) { setStringFromAnsi(c.vm, c.result, text.data(), text.size()); }
 
-std::string hexOf(const Digest16& digest) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : digest) {
-    out += kHex[b >> 4];
-    out += kHex[b & 15];
-  }
-  return out;
-}
-
 // Deciphered text ends at its first zero byte.
 std::string untilZero(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
@@ -81,7 +71,7 @@ void md5Text(MemberCall& c) {
   *c.result = ScriptValue::null();
   std::optional<std::string> text = textArg(c, 0);
   if (!text) return;
-  setAnsi(c, hexOf(md5(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text->data()), text->size()))));
+  setAnsi(c, hexText(md5(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text->data()), text->size()))));
 }
 
 void md5File(MemberCall& c) {
@@ -98,7 +88,7 @@ void md5File(MemberCall& c) {
     if (got == 0) break;
     digest.update(std::span<const uint8_t>(piece, static_cast<size_t>(got)));
   }
-  setAnsi(c, hexOf(digest.finish()));
+  setAnsi(c, hexText(digest.finish()));
 }
 
 template <std::string (*Cipher)(std::string_view, std::string_view)>

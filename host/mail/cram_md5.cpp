@@ -35,14 +35,7 @@ std::string hmacMd5Hex(std::string_view key, std::string_view data) {
   Md5 second;
   second.update(outer);
   second.update(innerDigest);
-  Digest16 digest = second.finish();
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (uint8_t b : digest) {
-    hex += kHex[b >> 4];
-    hex += kHex[b & 15];
-  }
-  return hex;
+  return hexText(second.finish());
 }
 
 std::string cramMd5Answer(std::string_view user, std::string_view password, std::string_view challenge64) {
