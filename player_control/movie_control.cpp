@@ -142,7 +142,9 @@ void MovieControl::render(player::Surface& target) {
 
 void MovieControl::zoom(double percent) {
   if (!player_.loaded()) return;
-  shown_ = percent > 0 ? player::zoomedView(player_.shownRect(), player_.frameRect(), percent) : player::Rect{};
+  // From the control's own view: the player has it only from the last drawing.
+  const player::Rect frame = player_.frameRect();
+  shown_ = percent > 0 ? player::zoomedView(shown_.empty() ? frame : shown_, frame, percent) : player::Rect{};
 }
 
 void MovieControl::pan(double x, double y, int mode) {
@@ -151,7 +153,8 @@ void MovieControl::pan(double x, double y, int mode) {
   if (mode == 1) {
     dx = x / 100 * (shown_.xMax - shown_.xMin), dy = y / 100 * (shown_.yMax - shown_.yMin);
   } else {
-    player::Matrix m = player_.stageMatrix(std::max(viewWidth_, 1), std::max(viewHeight_, 1), scaleModeOf());
+    player::Matrix m = player::viewMatrix(shown_, std::max(viewWidth_, 1), std::max(viewHeight_, 1), scaleModeOf(),
+                                          uint8_t(alignMode & 0xF));
     if (!(m.a > 0) || !(m.d > 0)) return;
     dx = x / m.a, dy = y / m.d;
   }
